@@ -1,0 +1,27 @@
+# Frames must be bit-identical from build to build: no fused multiply-add
+# contraction and no fast-math anywhere in the plug-in or the host. Only the GPU
+# kernel opts into fast math, in its own build rules.
+add_compile_options(
+  $<$<COMPILE_LANGUAGE:C,CXX>:-ffp-contract=off>
+  $<$<COMPILE_LANGUAGE:C,CXX>:-fno-fast-math>
+)
+
+add_library(tarsivel_warnings INTERFACE)
+target_compile_options(tarsivel_warnings INTERFACE
+  $<$<COMPILE_LANGUAGE:C,CXX>:-Wall -Wextra -Wpedantic -Wshadow -Wconversion
+    -Wno-sign-conversion -Wnon-virtual-dtor -Wold-style-cast -Wcast-align
+    -Wnull-dereference -Wdouble-promotion -Wformat=2>
+)
+if(TARSIVEL_WERROR)
+  target_compile_options(tarsivel_warnings INTERFACE $<$<COMPILE_LANGUAGE:C,CXX>:-Werror>)
+endif()
+
+# Sanitizer builds: GCC's "undefined" group leaves out the two float checks, so
+# they are named explicitly.
+option(TARSIVEL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(TARSIVEL_SANITIZE)
+  set(_san -fsanitize=address,undefined,float-cast-overflow,float-divide-by-zero
+           -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:${_san}>)
+  add_link_options(${_san})
+endif()

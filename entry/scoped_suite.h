@@ -1,0 +1,56 @@
+// Holds one host suite for the length of a block and gives it back on every
+// path out of it, exceptions included.
+#ifndef TARSIVEL_ENTRY_SCOPED_SUITE_H
+#define TARSIVEL_ENTRY_SCOPED_SUITE_H
+
+#include "hostapi/pf_in_out_data.h"
+#include "hostapi/sp_basic_suite.h"
+
+namespace tarsivel {
+
+// Reports a suite the host cannot supply: when out_data is given, asks the host
+// to show "Not able to acquire AEFX Suite." (written with the utility
+// callbacks' sprintf when they exist), then throws A_Err_MISSING_SUITE.
+[[noreturn]] void ThrowMissingSuite(PF_OutData* out_data, const PF_UtilCallbacks* utils);
+
+class ScopedSuiteHandle {
+public:
+    ScopedSuiteHandle(SPBasicSuite* basic, const char* name, int32_t version,
+                      PF_OutData* out_data, const PF_UtilCallbacks* utils);
+    ~ScopedSuiteHandle();
+    ScopedSuiteHandle(const ScopedSuiteHandle&) = delete;
+    ScopedSuiteHandle& operator=(const ScopedSuiteHandle&) = delete;
+
+    const void* get() const { return suite_; }
+
+private:
+    SPBasicSuite* basic_;
+    const char* name_;
+    int32_t version_;
+    const void* suite_ = nullptr;
+};
+
+template <class Suite>
+class ScopedSuite {
+public:
+    ScopedSuite(SPBasicSuite* basic, const char* name, int32_t version,
+                PF_OutData* out_data = nullptr, const PF_UtilCallbacks* utils = nullptr)
+        : handle_(basic, name, version, out_data, utils) {}
+
+    // The usual form inside a command handler: the host's basic suite and its
+    // utility callbacks both come from in_data.
+    ScopedSuite(const PF_InData* in_data, const char* name, int32_t version,
+                PF_OutData* out_data = nullptr)
+        : handle_(in_data ? in_data->pica_basicP : nullptr, name, version, out_data,
+                  in_data ? in_data->utils : nullptr) {}
+
+    const Suite* operator->() const { return static_cast<const Suite*>(handle_.get()); }
+    const Suite& operator*() const { return *operator->(); }
+
+private:
+    ScopedSuiteHandle handle_;
+};
+
+}  // namespace tarsivel
+
+#endif

@@ -1,0 +1,41 @@
+#include "host/failure_plan.h"
+
+namespace tarsivel::host {
+
+const char* HostCallName(HostCall call) {
+    switch (call) {
+        case HostCall::AcquireSuite: return "AcquireSuite";
+        case HostCall::AddParam: return "add_param";
+        case HostCall::CheckoutParam: return "checkout_param";
+        case HostCall::CheckinParam: return "checkin_param";
+        case HostCall::AddSupportedPixelFormat: return "AddSupportedPixelFormat";
+        case HostCall::ClearSupportedPixelFormats: return "ClearSupportedPixelFormats";
+    }
+    return "unknown host call";
+}
+
+FailurePlan& FailurePlan::FailNth(HostCall call, int nth, PF_Err error, std::string target) {
+    rules_.push_back(Rule{call, std::move(target), nth < 1 ? 1 : nth, error, 0});
+    return *this;
+}
+
+FailurePlan& FailurePlan::FailAlways(HostCall call, PF_Err error, std::string target) {
+    rules_.push_back(Rule{call, std::move(target), 0, error, 0});
+    return *this;
+}
+
+std::optional<PF_Err> FailurePlan::Consult(HostCall call, std::string_view target) {
+    std::optional<PF_Err> result;
+    for (Rule& rule : rules_) {
+        if (rule.call != call || (!rule.target.empty() && rule.target != target)) {
+            continue;
+        }
+        ++rule.seen;
+        if (!result && (rule.nth == 0 || rule.seen == rule.nth)) {
+            result = rule.error;
+        }
+    }
+    return result;
+}
+
+}  // namespace tarsivel::host

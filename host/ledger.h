@@ -1,0 +1,55 @@
+// The accounts of one command: every suite acquired and released, every
+// parameter checked out and in, and every misuse the host noticed. After the
+// command the host asks it whether everything was given back.
+#ifndef TARSIVEL_HOST_LEDGER_H
+#define TARSIVEL_HOST_LEDGER_H
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "hostapi/pf_param_def.h"
+
+namespace tarsivel::host {
+
+class Ledger {
+public:
+    void SuiteAcquired(const std::string& name, int32_t version);
+    // Returns false (and notes a misuse) when the suite was not held.
+    bool SuiteReleased(const std::string& name, int32_t version);
+
+    void ParamCheckedOut(const PF_ParamDef* def, PF_ParamIndex index);
+    // Returns false (and notes a misuse) for a definition that is not checked out.
+    bool ParamCheckedIn(const PF_ParamDef* def);
+
+    void Misuse(std::string what);
+
+    int SuiteAcquisitions(const std::string& name, int32_t version) const;
+    int SuiteReleases(const std::string& name, int32_t version) const;
+    int TotalSuiteAcquisitions() const;
+    int ParamCheckouts() const { return paramCheckouts_; }
+    int ParamCheckins() const { return paramCheckins_; }
+    // Parameter indices in the order they were checked out.
+    const std::vector<PF_ParamIndex>& CheckoutOrder() const { return checkoutOrder_; }
+
+    // Everything left outstanding and every misuse, one line each; empty when balanced.
+    std::vector<std::string> Imbalances() const;
+
+private:
+    struct SuiteCount {
+        int acquired = 0;
+        int released = 0;
+    };
+    std::map<std::pair<std::string, int32_t>, SuiteCount> suites_;
+    std::vector<std::pair<const PF_ParamDef*, PF_ParamIndex>> outstandingParams_;
+    std::vector<PF_ParamIndex> checkoutOrder_;
+    int paramCheckouts_ = 0;
+    int paramCheckins_ = 0;
+    std::vector<std::string> misuses_;
+};
+
+}  // namespace tarsivel::host
+
+#endif

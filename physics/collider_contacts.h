@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "physics/mask_collider.h"
+#include "physics/rope.h"
+#include "physics/stick_anchor.h"
+
+namespace tarsivel {
+
+// Pushes every intact link, as a capsule of contactRadius, out of each edge it touches, links in
+// index order and edges in list order, each push applied at once. The push is shared between the
+// link's nodes by where along the link the contact lies. A pushed node is then caught (when stick
+// > 0 and it is not caught yet) or given bounce and static or kinetic friction. Pinned nodes never
+// move. Throws std::invalid_argument unless the rope has segmentCount + 1 nodes and there is one
+// stick anchor per node.
+void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, double contactRadius,
+                             double staticFriction, double kineticFriction, double bounce,
+                             double stick, int32_t segmentCount,
+                             std::span<StickAnchor> stickAnchors);
+
+}  // namespace tarsivel

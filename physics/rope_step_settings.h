@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "physics/mask_collider.h"
+#include "physics/vec2.h"
+
+namespace tarsivel {
+
+// Every input of one StepRope call: one frame of simulated time. Lengths in layer pixels,
+// accelerations in pixels per second squared, times in seconds.
+struct RopeStepSettings {
+    Vec2 anchorA{};      // "Point A" at the end of the frame.
+    Vec2 anchorB{};      // "Point B" at the end of the frame.
+    Vec2 prevAnchorA{};  // "Point A" at the start of the frame.
+    Vec2 prevAnchorB{};  // "Point B" at the start of the frame.
+    bool attachA = false;
+    bool attachB = false;
+    bool selfCollision = false;
+    bool tearing = false;
+    double tearThresholdPercent = 0.0;  // Stretch beyond rest length that tears; <= 0 never tears.
+    double staticFriction = 0.0;
+    int32_t segmentCount = 0;  // Links; the rope must hold segmentCount + 1 nodes.
+    double ropeLength = 0.0;   // Total rest length, > 0.
+    double gravity = 0.0;      // Along +y (downwards).
+    double stiffness = 0.0;    // Share of a link's length error one correction removes.
+    double dampingRate = 0.0;  // Per second.
+    double kineticFriction = 0.0;
+    double bounce = 0.0;
+    double stick = 0.0;  // > 0 lets colliders catch nodes; also the strain that lets them go.
+    double windX = 0.0;
+    double windY = 0.0;
+    double turbulenceAmount = 0.0;  // Percent of the wind's magnitude.
+    double turbulenceFrequency = 0.0;
+    double time = 0.0;  // Drives the turbulence phase only.
+    int32_t substeps = 0;
+    double frameDuration = 0.0;
+    std::span<const MaskCollider> collidersStart;  // Edges at the start of the frame.
+    std::span<const MaskCollider> collidersEnd;    // Edges at the end of the frame.
+    double thickness = 0.0;                        // Mean rope width.
+};
+
+}  // namespace tarsivel

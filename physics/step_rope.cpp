@@ -1,0 +1,80 @@
+#include "physics/step_rope.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+#include "physics/anchor_targets.h"
+#include "physics/collider_contacts.h"
+#include "physics/link_pass.h"
+#include "physics/mask_collider.h"
+#include "physics/self_collision_pass.h"
+#include "physics/step_derived_values.h"
+#include "physics/substep_edges.h"
+#include "physics/verlet_integration.h"
+
+namespace tarsivel {
+namespace {
+
+constexpr int kRelaxationIterations = 10;
+
+void RequireStepSettings(const Rope& rope, const RopeStepSettings& settings) {
+    RequireNodeCount(rope, settings.segmentCount);
+    if (settings.substeps < 1) {
+        throw std::invalid_argument("StepRope: substeps must be at least 1");
+    }
+}
+
+// Switching an attachment on or off takes effect from this frame on.
+void WriteAttachmentFlags(Rope& rope, bool attachA, bool attachB) {
+    rope.front().pinned = attachA;
+    rope.back().pinned = attachB;
+}
+
+LinkPassSettings LinkPassFrom(const RopeStepSettings& settings, const StepDerivedValues& derived) {
+    return {derived.restLength, settings.stiffness, settings.tearing, settings.tearThresholdPercent,
+            settings.stick};
+}
+
+void Relax(Rope& rope, const RopeStepSettings& settings, const StepDerivedValues& derived,
+           const LinkPassSettings& linkPass, std::span<const MaskCollider> edges,
+           const AnchorTargets& targets, std::span<StickAnchor> stickAnchors) {
+    for (int iteration = 0; iteration < kRelaxationIterations; ++iteration) {
+        RelaxLinks(rope, linkPass, stickAnchors);
+        if (settings.selfCollision) {
+            ResolveSelfCollisions(rope, derived.selfCollisionDistance);
+        }
+        ResolveColliderContacts(rope, edges, derived.contactRadius, settings.staticFriction,
+                                settings.kineticFriction, settings.bounce, settings.stick,
+                                settings.segmentCount, stickAnchors);
+        // Ends go last, so during an iteration an attached end still sits where the previous
+        // iteration (or substep) left it.
+        RepinEnds(rope, settings.attachA, settings.attachB, targets);
+    }
+}
+
+}  // namespace
+
+void StepRope(Rope& rope, const RopeStepSettings& settings) {
+    RequireStepSettings(rope, settings);
+    const StepDerivedValues derived = DeriveStepValues(settings);
+    const LinkPassSettings linkPass = LinkPassFrom(settings, derived);
+    WriteAttachmentFlags(rope, settings.attachA, settings.attachB);
+
+    // The only allocations of a step: every frame starts with no node caught, and one edge buffer
+    // serves all substeps.
+    std::vector<StickAnchor> stickAnchors(rope.size(), StickAnchor{0.0, 0.0, false});
+    std::vector<MaskCollider> edges(settings.collidersEnd.size());
+
+    const int32_t substeps = settings.substeps;
+    for (int32_t i = 0; i < substeps; ++i) {
+        const double sStart = SubstepFraction(i, substeps);
+        const double sEnd = SubstepFraction(i + 1, substeps);
+        const AnchorTargets targets = InterpolateAnchorTargets(settings, sStart, sEnd);
+        IntegrateNodes(rope, settings, derived, stickAnchors);
+        InterpolateSubstepEdges(settings.collidersStart, settings.collidersEnd, sEnd, edges);
+        Relax(rope, settings, derived, linkPass, edges, targets, stickAnchors);
+    }
+}
+
+}  // namespace tarsivel

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <span>
+
+#include "physics/mask_collider.h"
+
+namespace tarsivel {
+
+// Fills `edges` with the collider edges at the end of a substep, sEnd of the way through the
+// frame. Matching counts sweep each edge linearly from its start to its end position; when a mask
+// gained or lost vertices the edges cannot be paired, so the end list is used unchanged. Throws
+// std::invalid_argument unless `edges` has one element per edge of `end`.
+void InterpolateSubstepEdges(std::span<const MaskCollider> start,
+                             std::span<const MaskCollider> end, double sEnd,
+                             std::span<MaskCollider> edges);
+
+}  // namespace tarsivel

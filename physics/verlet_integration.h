@@ -1,0 +1,18 @@
+#pragma once
+
+#include <span>
+
+#include "physics/rope.h"
+#include "physics/rope_step_settings.h"
+#include "physics/step_derived_values.h"
+#include "physics/stick_anchor.h"
+
+namespace tarsivel {
+
+// One substep of position-history integration under gravity, wind and turbulence. Pinned nodes
+// are left alone; with stick on, a caught node is put back on its anchor at rest instead.
+// Throws std::invalid_argument unless there is one stick anchor per node.
+void IntegrateNodes(Rope& rope, const RopeStepSettings& settings, const StepDerivedValues& derived,
+                    std::span<const StickAnchor> stickAnchors);
+
+}  // namespace tarsivel

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "physics/step_rope.h"
+
+namespace tarsivel::physics_test {
+
+// The driver's values for "Gravity" 500, "Damping" 1, "Elasticity" 0.1, 8 substeps at 30 fps.
+inline RopeStepSettings DriverSettings(int32_t segmentCount, double ropeLength) {
+    RopeStepSettings settings;
+    settings.segmentCount = segmentCount;
+    settings.ropeLength = ropeLength;
+    settings.gravity = 2000.0;
+    settings.stiffness = 0.9;
+    settings.dampingRate = 1.0;
+    settings.substeps = 8;
+    settings.frameDuration = 1.0 / 30.0;
+    settings.thickness = 7.5;
+    return settings;
+}
+
+inline RopeParticle NodeAt(double x, double y, bool pinned = false) {
+    return {x, y, x, y, pinned, false};
+}
+
+inline std::vector<StickAnchor> FreeAnchors(const Rope& rope) {
+    return std::vector<StickAnchor>(rope.size(), StickAnchor{0.0, 0.0, false});
+}
+
+inline bool SameBits(const RopeParticle& a, const RopeParticle& b) {
+    auto bits = [](double v) { return std::bit_cast<uint64_t>(v); };
+    return bits(a.x) == bits(b.x) && bits(a.y) == bits(b.y) && bits(a.prevX) == bits(b.prevX) &&
+           bits(a.prevY) == bits(b.prevY) && a.pinned == b.pinned && a.torn == b.torn;
+}
+
+inline bool SameBits(const Rope& a, const Rope& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t j = 0; j < a.size(); ++j) {
+        if (!SameBits(a[j], b[j])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace tarsivel::physics_test
