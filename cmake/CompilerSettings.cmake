@@ -22,6 +22,8 @@ option(TARSIVEL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanit
 if(TARSIVEL_SANITIZE)
   set(_san -fsanitize=address,undefined,float-cast-overflow,float-divide-by-zero
            -fno-sanitize-recover=all -fno-omit-frame-pointer)
-  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:${_san}>)
+  foreach(_flag IN LISTS _san)
+    add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:${_flag}>)
+  endforeach()
   add_link_options(${_san})
 endif()

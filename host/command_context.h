@@ -46,6 +46,11 @@ public:
     EffectInstance& Instance() { return instance_; }
     const CommandSettings& Settings() const { return settings_; }
 
+    // The host's record behind the command's extra pointer (a pre-render or
+    // render session), for the callbacks that need it. Owned by the caller.
+    void SetSession(void* session) { session_ = session; }
+    void* Session() const { return session_; }
+
     // The command an effect reference belongs to; null for anything else.
     static CommandContext* FromEffectRef(PF_ProgPtr effect_ref);
     // The command running on this thread (for the callbacks that get no effect
@@ -62,6 +67,7 @@ private:
     PF_UtilCallbacks utils_{};
     PF_InData in_{};
     PF_OutData out_{};
+    void* session_ = nullptr;
     CommandContext* previous_;
 };
 

@@ -21,8 +21,10 @@ EffectInstance::EffectInstance(PF_EffectMainFunc entry, int32_t layerWidth, int3
     RegisterStandardSuites(suites_);
 }
 
-CommandResult EffectInstance::Run(PF_Cmd cmd, const CommandSettings& settings, void* extra) {
+CommandResult EffectInstance::Run(PF_Cmd cmd, const CommandSettings& settings, void* extra,
+                                  void* session) {
     CommandContext command(*this, settings);
+    command.SetSession(session);
     PF_Err err = PF_Err_BAD_CALLBACK_PARAM;
     if (entry_ != nullptr) {
         err = entry_(cmd, &command.InData(), &command.OutData(), nullptr, nullptr, extra);

@@ -11,6 +11,7 @@
 
 #include "host/command_context.h"
 #include "host/ledger.h"
+#include "host/mask_store.h"
 #include "host/param_store.h"
 #include "host/suite_registry.h"
 #include "hostapi/pf_entry.h"
@@ -33,8 +34,10 @@ public:
     explicit EffectInstance(PF_EffectMainFunc entry, int32_t layerWidth = 1920,
                             int32_t layerHeight = 1080);
 
-    // Sends one command to the entry point and settles its accounts.
-    CommandResult Run(PF_Cmd cmd, const CommandSettings& settings = {}, void* extra = nullptr);
+    // Sends one command to the entry point and settles its accounts. `session`
+    // is the host's record behind `extra`, reachable from the callbacks.
+    CommandResult Run(PF_Cmd cmd, const CommandSettings& settings = {}, void* extra = nullptr,
+                      void* session = nullptr);
 
     // Runs any handler-shaped function as a command would (for code below the
     // entry point).
@@ -44,6 +47,8 @@ public:
     SuiteRegistry& Suites() { return suites_; }
     ParamStore& Params() { return params_; }
     const ParamStore& Params() const { return params_; }
+    MaskStore& Masks() { return masks_; }
+    const MaskStore& Masks() const { return masks_; }
     int32_t LayerWidth() const { return layerWidth_; }
     int32_t LayerHeight() const { return layerHeight_; }
     PF_Handle GlobalData() const;
@@ -62,6 +67,7 @@ private:
     int32_t layerHeight_;
     SuiteRegistry suites_;
     ParamStore params_;
+    MaskStore masks_;
     mutable std::mutex stateMutex_;
     PF_Handle globalData_ = nullptr;
     std::vector<PrPixelFormat> pixelFormats_;

@@ -11,6 +11,29 @@ enum class HostCall {
     CheckinParam,
     AddSupportedPixelFormat,
     ClearSupportedPixelFormats,
+    // Smart pre-render and smart render callbacks.
+    CheckoutLayer,
+    CheckoutLayerPixels,
+    CheckoutOutput,
+    CheckinLayerPixels,
+    // Path query and path data suites.
+    NumPaths,
+    PathInfo,
+    CheckoutPath,
+    CheckinPath,
+    PathIsOpen,
+    PathNumSegments,
+    PathVertexInfo,
+    // World suites.
+    GetPixelFormat,
+    WorldCopy,
+    // GPU device and handle suites.
+    GetDeviceInfo,
+    GetGPUWorldData,
+    NewHandle,
+    DisposeHandle,
+    // Registration.
+    PluginDataCallback,
 };
 
 const char* HostCallName(HostCall call);

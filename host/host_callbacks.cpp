@@ -69,7 +69,7 @@ PF_Err CheckoutParam(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long what_tim
     const PF_Err err = command->Instance().Params().Deliver(
         index, what_time, time_scale, settings.downsampleX, settings.downsampleY, param);
     if (err == PF_Err_NONE) {
-        command->Accounts().ParamCheckedOut(param, index);
+        command->Accounts().ParamCheckedOut(param, index, what_time);
     }
     return err;
 }

@@ -19,9 +19,10 @@ bool Ledger::SuiteReleased(const std::string& name, int32_t version) {
     return true;
 }
 
-void Ledger::ParamCheckedOut(const PF_ParamDef* def, PF_ParamIndex index) {
+void Ledger::ParamCheckedOut(const PF_ParamDef* def, PF_ParamIndex index, int32_t time) {
     outstandingParams_.emplace_back(def, index);
     checkoutOrder_.push_back(index);
+    checkoutTimes_.push_back(time);
     ++paramCheckouts_;
 }
 
@@ -35,6 +36,46 @@ bool Ledger::ParamCheckedIn(const PF_ParamDef* def) {
     outstandingParams_.erase(it);
     ++paramCheckins_;
     return true;
+}
+
+void Ledger::PathCheckedOut(const void* path) { outstandingPaths_.push_back(path); }
+
+bool Ledger::PathCheckedIn(const void* path) {
+    auto it = std::find(outstandingPaths_.begin(), outstandingPaths_.end(), path);
+    if (it == outstandingPaths_.end()) {
+        Misuse("checked in a mask that was not checked out");
+        return false;
+    }
+    outstandingPaths_.erase(it);
+    return true;
+}
+
+void Ledger::LayerCheckedOut(int32_t checkoutId) { outstandingLayers_.push_back(checkoutId); }
+
+bool Ledger::LayerCheckedIn(int32_t checkoutId) {
+    auto it = std::find(outstandingLayers_.begin(), outstandingLayers_.end(), checkoutId);
+    if (it == outstandingLayers_.end()) {
+        Misuse("checked in layer pixels " + std::to_string(checkoutId) +
+               " that were not checked out");
+        return false;
+    }
+    outstandingLayers_.erase(it);
+    return true;
+}
+
+int Ledger::Calls(HostCall call) const {
+    auto it = calls_.find(call);
+    return it == calls_.end() ? 0 : it->second;
+}
+
+std::vector<int32_t> Ledger::CheckoutTimes(PF_ParamIndex index) const {
+    std::vector<int32_t> times;
+    for (std::size_t i = 0; i < checkoutOrder_.size(); ++i) {
+        if (checkoutOrder_[i] == index) {
+            times.push_back(checkoutTimes_[i]);
+        }
+    }
+    return times;
 }
 
 void Ledger::Misuse(std::string what) { misuses_.push_back(std::move(what)); }
@@ -68,6 +109,12 @@ std::vector<std::string> Ledger::Imbalances() const {
     }
     for (const auto& [def, index] : outstandingParams_) {
         lines.push_back("parameter " + std::to_string(index) + " checked out and not checked in");
+    }
+    for (std::size_t i = 0; i < outstandingPaths_.size(); ++i) {
+        lines.push_back("a mask checked out and not checked in");
+    }
+    for (int32_t id : outstandingLayers_) {
+        lines.push_back("layer pixels " + std::to_string(id) + " checked out and not checked in");
     }
     return lines;
 }

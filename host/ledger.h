@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/host_call.h"
 #include "hostapi/pf_param_def.h"
 
 namespace tarsivel::host {
@@ -20,9 +21,20 @@ public:
     // Returns false (and notes a misuse) when the suite was not held.
     bool SuiteReleased(const std::string& name, int32_t version);
 
-    void ParamCheckedOut(const PF_ParamDef* def, PF_ParamIndex index);
+    void ParamCheckedOut(const PF_ParamDef* def, PF_ParamIndex index, int32_t time = 0);
     // Returns false (and notes a misuse) for a definition that is not checked out.
     bool ParamCheckedIn(const PF_ParamDef* def);
+
+    // Masks checked out through the path query suite.
+    void PathCheckedOut(const void* path);
+    bool PathCheckedIn(const void* path);
+    // Layers checked out for the command (pre-render and render).
+    void LayerCheckedOut(int32_t checkoutId);
+    bool LayerCheckedIn(int32_t checkoutId);
+
+    // Every host call the plug-in made, by kind.
+    void Called(HostCall call) { ++calls_[call]; }
+    int Calls(HostCall call) const;
 
     void Misuse(std::string what);
 
@@ -33,6 +45,8 @@ public:
     int ParamCheckins() const { return paramCheckins_; }
     // Parameter indices in the order they were checked out.
     const std::vector<PF_ParamIndex>& CheckoutOrder() const { return checkoutOrder_; }
+    // The host times of the checkouts of one parameter, in order.
+    std::vector<int32_t> CheckoutTimes(PF_ParamIndex index) const;
 
     // Everything left outstanding and every misuse, one line each; empty when balanced.
     std::vector<std::string> Imbalances() const;
@@ -45,8 +59,12 @@ private:
     std::map<std::pair<std::string, int32_t>, SuiteCount> suites_;
     std::vector<std::pair<const PF_ParamDef*, PF_ParamIndex>> outstandingParams_;
     std::vector<PF_ParamIndex> checkoutOrder_;
+    std::vector<int32_t> checkoutTimes_;
     int paramCheckouts_ = 0;
     int paramCheckins_ = 0;
+    std::vector<const void*> outstandingPaths_;
+    std::vector<int32_t> outstandingLayers_;
+    std::map<HostCall, int> calls_;
     std::vector<std::string> misuses_;
 };
 

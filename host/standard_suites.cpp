@@ -42,6 +42,9 @@ const PF_PixelFormatSuite1 pixelFormatSuite{ClearSupportedPixelFormats, AddSuppo
 void RegisterStandardSuites(SuiteRegistry& registry) {
     registry.Register(kPFANSISuite, kPFANSISuiteVersion1, &ansiSuite);
     registry.Register(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion1, &pixelFormatSuite);
+    RegisterPathSuites(registry);
+    RegisterWorldSuites(registry);
+    RegisterGpuSuites(registry);
 }
 
 }  // namespace tarsivel::host

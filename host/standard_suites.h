@@ -8,6 +8,11 @@ class SuiteRegistry;
 
 void RegisterStandardSuites(SuiteRegistry& registry);
 
+// Each family of suites lives in its own file.
+void RegisterPathSuites(SuiteRegistry& registry);   // path query, path data
+void RegisterWorldSuites(SuiteRegistry& registry);  // world, world transform
+void RegisterGpuSuites(SuiteRegistry& registry);    // GPU device, handle
+
 }  // namespace tarsivel::host
 
 #endif

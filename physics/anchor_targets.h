@@ -1,4 +1,5 @@
-#pragma once
+#ifndef TARSIVEL_PHYSICS_ANCHOR_TARGETS_H
+#define TARSIVEL_PHYSICS_ANCHOR_TARGETS_H
 
 #include "physics/rope.h"
 #include "physics/rope_step_settings.h"
@@ -23,3 +24,5 @@ AnchorTargets InterpolateAnchorTargets(const RopeStepSettings& settings, double 
 void RepinEnds(Rope& rope, bool attachA, bool attachB, const AnchorTargets& targets);
 
 }  // namespace tarsivel
+
+#endif  // TARSIVEL_PHYSICS_ANCHOR_TARGETS_H

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef TARSIVEL_PHYSICS_CLOSEST_POINTS_H
+#define TARSIVEL_PHYSICS_CLOSEST_POINTS_H
 
 #include "physics/vec2.h"
 
@@ -10,3 +11,5 @@ namespace tarsivel {
 double ClosestPointsSegmentSegment(Vec2 p0, Vec2 p1, Vec2 q0, Vec2 q1, Vec2& onLink, Vec2& onEdge);
 
 }  // namespace tarsivel
+
+#endif  // TARSIVEL_PHYSICS_CLOSEST_POINTS_H

@@ -147,7 +147,8 @@ void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, do
                              std::span<StickAnchor> stickAnchors) {
     RequireNodeCount(rope, segmentCount);
     if (stickAnchors.size() != rope.size()) {
-        throw std::invalid_argument("ResolveColliderContacts: one stick anchor per node is required");
+        throw std::invalid_argument(
+            "ResolveColliderContacts: one stick anchor per node is required");
     }
     const ContactResponse response{staticFriction, kineticFriction, bounce, stick};
     for (std::size_t k = 0; k + 1 < rope.size(); ++k) {

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef TARSIVEL_PHYSICS_COLLIDER_CONTACTS_H
+#define TARSIVEL_PHYSICS_COLLIDER_CONTACTS_H
 
 #include <cstdint>
 #include <span>
@@ -21,3 +22,5 @@ void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, do
                              std::span<StickAnchor> stickAnchors);
 
 }  // namespace tarsivel
+
+#endif  // TARSIVEL_PHYSICS_COLLIDER_CONTACTS_H

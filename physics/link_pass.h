@@ -1,4 +1,5 @@
-#pragma once
+#ifndef TARSIVEL_PHYSICS_LINK_PASS_H
+#define TARSIVEL_PHYSICS_LINK_PASS_H
 
 #include <span>
 
@@ -22,3 +23,5 @@ struct LinkPassSettings {
 void RelaxLinks(Rope& rope, const LinkPassSettings& settings, std::span<StickAnchor> stickAnchors);
 
 }  // namespace tarsivel
+
+#endif  // TARSIVEL_PHYSICS_LINK_PASS_H

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef TARSIVEL_PHYSICS_MASK_COLLIDER_H
+#define TARSIVEL_PHYSICS_MASK_COLLIDER_H
 
 namespace tarsivel {
 
@@ -12,3 +13,5 @@ struct MaskCollider {
 };
 
 }  // namespace tarsivel
+
+#endif  // TARSIVEL_PHYSICS_MASK_COLLIDER_H

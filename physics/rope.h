@@ -1,4 +1,5 @@
-#pragma once
+#ifndef TARSIVEL_PHYSICS_ROPE_H
+#define TARSIVEL_PHYSICS_ROPE_H
 
 #include <cstdint>
 #include <vector>
@@ -32,3 +33,5 @@ Rope BuildRope(Vec2 anchorA, Vec2 anchorB, bool attachA, bool attachB, int32_t s
 void RequireNodeCount(const Rope& rope, int32_t segmentCount);
 
 }  // namespace tarsivel
+
+#endif  // TARSIVEL_PHYSICS_ROPE_H

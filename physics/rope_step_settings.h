@@ -1,4 +1,5 @@
-#pragma once
+#ifndef TARSIVEL_PHYSICS_ROPE_STEP_SETTINGS_H
+#define TARSIVEL_PHYSICS_ROPE_STEP_SETTINGS_H
 
 #include <cstdint>
 #include <span>
@@ -42,3 +43,5 @@ struct RopeStepSettings {
 };
 
 }  // namespace tarsivel
+
+#endif  // TARSIVEL_PHYSICS_ROPE_STEP_SETTINGS_H

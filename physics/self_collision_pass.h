@@ -1,4 +1,5 @@
-#pragma once
+#ifndef TARSIVEL_PHYSICS_SELF_COLLISION_PASS_H
+#define TARSIVEL_PHYSICS_SELF_COLLISION_PASS_H
 
 #include "physics/rope.h"
 
@@ -10,3 +11,5 @@ namespace tarsivel {
 void ResolveSelfCollisions(Rope& rope, double minDistance);
 
 }  // namespace tarsivel
+
+#endif  // TARSIVEL_PHYSICS_SELF_COLLISION_PASS_H

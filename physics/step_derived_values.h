@@ -1,4 +1,5 @@
-#pragma once
+#ifndef TARSIVEL_PHYSICS_STEP_DERIVED_VALUES_H
+#define TARSIVEL_PHYSICS_STEP_DERIVED_VALUES_H
 
 #include <cstdint>
 
@@ -24,3 +25,5 @@ StepDerivedValues DeriveStepValues(const RopeStepSettings& settings);
 double SubstepFraction(int32_t i, int32_t substeps);
 
 }  // namespace tarsivel
+
+#endif  // TARSIVEL_PHYSICS_STEP_DERIVED_VALUES_H

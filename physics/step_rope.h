@@ -1,4 +1,5 @@
-#pragma once
+#ifndef TARSIVEL_PHYSICS_STEP_ROPE_H
+#define TARSIVEL_PHYSICS_STEP_ROPE_H
 
 #include "physics/rope.h"
 #include "physics/rope_step_settings.h"
@@ -14,3 +15,5 @@ namespace tarsivel {
 void StepRope(Rope& rope, const RopeStepSettings& settings);
 
 }  // namespace tarsivel
+
+#endif  // TARSIVEL_PHYSICS_STEP_ROPE_H

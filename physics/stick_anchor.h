@@ -1,4 +1,5 @@
-#pragma once
+#ifndef TARSIVEL_PHYSICS_STICK_ANCHOR_H
+#define TARSIVEL_PHYSICS_STICK_ANCHOR_H
 
 namespace tarsivel {
 
@@ -11,3 +12,5 @@ struct StickAnchor {
 };
 
 }  // namespace tarsivel
+
+#endif  // TARSIVEL_PHYSICS_STICK_ANCHOR_H

@@ -8,9 +8,8 @@
 
 namespace tarsivel {
 
-void InterpolateSubstepEdges(std::span<const MaskCollider> start,
-                             std::span<const MaskCollider> end, double sEnd,
-                             std::span<MaskCollider> edges) {
+void InterpolateSubstepEdges(std::span<const MaskCollider> start, std::span<const MaskCollider> end,
+                             double sEnd, std::span<MaskCollider> edges) {
     if (edges.size() != end.size()) {
         throw std::invalid_argument("InterpolateSubstepEdges: one output edge per end edge");
     }

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef TARSIVEL_PHYSICS_SUBSTEP_EDGES_H
+#define TARSIVEL_PHYSICS_SUBSTEP_EDGES_H
 
 #include <span>
 
@@ -10,8 +11,9 @@ namespace tarsivel {
 // frame. Matching counts sweep each edge linearly from its start to its end position; when a mask
 // gained or lost vertices the edges cannot be paired, so the end list is used unchanged. Throws
 // std::invalid_argument unless `edges` has one element per edge of `end`.
-void InterpolateSubstepEdges(std::span<const MaskCollider> start,
-                             std::span<const MaskCollider> end, double sEnd,
-                             std::span<MaskCollider> edges);
+void InterpolateSubstepEdges(std::span<const MaskCollider> start, std::span<const MaskCollider> end,
+                             double sEnd, std::span<MaskCollider> edges);
 
 }  // namespace tarsivel
+
+#endif  // TARSIVEL_PHYSICS_SUBSTEP_EDGES_H

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef TARSIVEL_PHYSICS_VEC2_H
+#define TARSIVEL_PHYSICS_VEC2_H
 
 namespace tarsivel {
 
@@ -19,3 +20,5 @@ inline Vec2 Lerp(Vec2 from, Vec2 to, double s) {
 }
 
 }  // namespace tarsivel
+
+#endif  // TARSIVEL_PHYSICS_VEC2_H

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef TARSIVEL_PHYSICS_VERLET_INTEGRATION_H
+#define TARSIVEL_PHYSICS_VERLET_INTEGRATION_H
 
 #include <span>
 
@@ -16,3 +17,5 @@ void IntegrateNodes(Rope& rope, const RopeStepSettings& settings, const StepDeri
                     std::span<const StickAnchor> stickAnchors);
 
 }  // namespace tarsivel
+
+#endif  // TARSIVEL_PHYSICS_VERLET_INTEGRATION_H

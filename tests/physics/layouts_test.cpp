@@ -17,10 +17,10 @@ void ExpectNodes(const Rope& rope, std::vector<Vec2> positions, std::vector<bool
 }
 
 TEST(BuildRope, BothAttachedSagsHalfTheExcessLengthBelowTheChord) {
-    ExpectNodes(BuildRope({100, 100}, {300, 100}, true, true, 4, 300.0),
-                {{100, 100}, {150, 135.35533905932738}, {200, 150}, {250, 135.35533905932738},
-                 {300, 100}},
-                {true, false, false, false, true});
+    ExpectNodes(
+        BuildRope({100, 100}, {300, 100}, true, true, 4, 300.0),
+        {{100, 100}, {150, 135.35533905932738}, {200, 150}, {250, 135.35533905932738}, {300, 100}},
+        {true, false, false, false, true});
     // The sag is along +y even for a vertical chord, so node 3 starts below B.
     ExpectNodes(BuildRope({0, 0}, {0, 100}, true, true, 4, 200.0),
                 {{0, 0}, {0, 60.35533905932738}, {0, 100}, {0, 110.35533905932738}, {0, 100}},

@@ -1,5 +1,7 @@
-#pragma once
+#ifndef TARSIVEL_TESTS_PHYSICS_ROPE_TEST_SUPPORT_H
+#define TARSIVEL_TESTS_PHYSICS_ROPE_TEST_SUPPORT_H
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -38,15 +40,10 @@ inline bool SameBits(const RopeParticle& a, const RopeParticle& b) {
 }
 
 inline bool SameBits(const Rope& a, const Rope& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t j = 0; j < a.size(); ++j) {
-        if (!SameBits(a[j], b[j])) {
-            return false;
-        }
-    }
-    return true;
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const RopeParticle& p, const RopeParticle& q) { return SameBits(p, q); });
 }
 
 }  // namespace tarsivel::physics_test
+
+#endif  // TARSIVEL_TESTS_PHYSICS_ROPE_TEST_SUPPORT_H

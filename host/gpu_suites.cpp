@@ -1,0 +1,7 @@
+#include "host/standard_suites.h"
+
+namespace tarsivel::host {
+
+void RegisterGpuSuites(SuiteRegistry& /*registry*/) {}
+
+}  // namespace tarsivel::host

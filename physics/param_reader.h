@@ -1,0 +1,66 @@
+// Reads parameter values at a host time for the frame driver: each parameter
+// is checked out, copied and checked in again at once. After the first failed
+// checkout nothing more is checked out; the reader keeps that error.
+#ifndef TARSIVEL_PHYSICS_PARAM_READER_H
+#define TARSIVEL_PHYSICS_PARAM_READER_H
+
+#include <cstdint>
+
+#include "hostapi/pf_in_out_data.h"
+#include "params/param_index.h"
+#include "physics/vec2.h"
+
+namespace tarsivel {
+
+struct HostTime {
+    A_long time;
+    A_long step;
+    A_u_long scale;
+};
+
+class ParamReader {
+  public:
+    explicit ParamReader(PF_InData* in_data) : inData_(in_data) {}
+
+    PF_Err Error() const { return err_; }
+    bool Ok() const { return err_ == PF_Err_NONE; }
+
+    // Each getter returns 0 (or false) once a checkout has failed.
+    double Float(ParamIndex index, HostTime at);
+    // The slider's value as a double, clamped, then truncated.
+    int32_t Integer(ParamIndex index, HostTime at, int32_t lo, int32_t hi);
+    bool Checkbox(ParamIndex index, HostTime at);
+    // 16.16 layer coordinates as doubles, untouched by downsampling or origin.
+    Vec2 Point(ParamIndex index, HostTime at);
+    double AngleDegrees(ParamIndex index, HostTime at);
+    PF_Pixel Color(ParamIndex index, HostTime at);
+    PF_PathID Path(ParamIndex index, HostTime at);
+
+  private:
+    // Checks out, copies the value with `copy`, checks in; `fallback` once failed.
+    template <class T, class Copy>
+    T Read(ParamIndex index, HostTime at, T fallback, Copy copy) {
+        PF_ParamDef def;
+        if (!Checkout(index, at, def)) {
+            return fallback;
+        }
+        const T value = copy(def);
+        Checkin(def);
+        return value;
+    }
+    // Checks the parameter out into `def`; false (and the error kept) on failure.
+    bool Checkout(ParamIndex index, HostTime at, PF_ParamDef& def);
+    void Checkin(PF_ParamDef& def);
+
+    PF_InData* inData_;
+    PF_Err err_ = PF_Err_NONE;
+};
+
+// Host fixed point (16.16) as a double.
+inline double FixedToDouble(PF_Fixed v) {
+    return double(v) * 0.0000152587890625;
+}
+
+}  // namespace tarsivel
+
+#endif

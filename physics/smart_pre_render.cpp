@@ -1,0 +1,193 @@
+#include "physics/smart_pre_render.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <new>
+#include <optional>
+#include <vector>
+
+#include "entry/scoped_suite.h"
+#include "hostapi/pf_suites.h"
+#include "physics/frame_settings.h"
+#include "physics/frame_timing.h"
+#include "physics/mask_colliders.h"
+#include "physics/param_reader.h"
+#include "physics/rope_render_data.h"
+#include "physics/step_rope.h"
+#include "physics/unite_rect.h"
+
+namespace tarsivel {
+namespace {
+
+struct RecordDeleter {
+    void operator()(RopeRenderData* record) const { DeleteRopeRenderData(record); }
+};
+using RecordPtr = std::unique_ptr<RopeRenderData, RecordDeleter>;
+
+// The horizontal factor in double, kept as a float. A host never sends a
+// non-positive or undefined factor; full resolution stands in for one.
+float DownsampleFactor(PF_RationalScale ds) {
+    if (ds.den == 0 || ds.num <= 0) {
+        return 1.0f;
+    }
+    return float(double(ds.num) / double(ds.den));
+}
+
+// Everything one pre-render call owns; released in reverse order of creation.
+class PreRenderCall {
+public:
+    PreRenderCall(PF_InData* in_data, PF_OutData* out_data, float ds, RopeRenderData& record)
+        : in_(in_data), out_(out_data), ds_(ds), record_(record), reader_(in_data) {}
+
+    // Steps up to the record's lists; the suites stay held until the call ends.
+    void Simulate();
+    PF_Err Error() const { return reader_.Error(); }
+
+private:
+    void PreRoll(const RopeStepSettings& timeZero, double damping);
+    void Replay();
+    void Gather(A_long time, std::vector<MaskCollider>& edges);
+
+    PF_InData* in_;
+    PF_OutData* out_;
+    float ds_;
+    RopeRenderData& record_;
+    ParamReader reader_;
+    CallSettings call_;
+    FrameTiming timing_{};
+    std::optional<Rope> rope_;
+    RopeStepSettings step_;
+    std::vector<MaskCollider> persistent_;
+    std::vector<MaskCollider> fresh_;
+    std::optional<ScopedSuite<PF_PathQuerySuite1>> query_;
+    std::optional<ScopedSuite<PF_PathDataSuite1>> data_;
+};
+
+void PreRenderCall::Simulate() {
+    const HostTime requested{in_->current_time, in_->time_step, in_->time_scale};
+    call_ = ReadCallSettings(reader_, requested, ds_, record_);
+    timing_ = ComputeFrameTiming(in_->local_time_step, in_->time_scale);
+    step_.segmentCount = call_.segmentCount;
+    step_.substeps = call_.substeps;
+    step_.frameDuration = timing_.frameDuration;
+    step_.thickness = double((record_.thicknessEnd + record_.thicknessStart) * 0.5f);
+
+    const double damping = ReadFrameSettings(reader_, {0, timing_.frameStep, in_->time_scale},
+                                             ds_, step_);
+    if (reader_.Ok()) {
+        rope_ = BuildRope(step_.anchorA, step_.anchorB, step_.attachA, step_.attachB,
+                          call_.segmentCount, step_.ropeLength);
+        query_.emplace(in_, kPFPathQuerySuite, kPFPathQuerySuiteVersion1, out_);
+        data_.emplace(in_, kPFPathDataSuite, kPFPathDataSuiteVersion1, out_);
+        PreRoll(step_, damping);
+        Replay();
+    }
+    if (rope_) {
+        FillRopeRenderLists(record_, *rope_, double(in_->output_origin_x),
+                            double(in_->output_origin_y));
+    }
+}
+
+void PreRenderCall::Gather(A_long time, std::vector<MaskCollider>& edges) {
+    if (call_.MasksSelected()) {
+        GatherMaskColliders(in_, **query_, **data_, call_.maskId, call_.useAllMasks, time,
+                            timing_.frameStep, edges);
+    }
+}
+
+// Settles the rope before time 0 with the time-0 settings and a stronger damping.
+void PreRenderCall::PreRoll(const RopeStepSettings& timeZero, double damping) {
+    const int32_t count = call_.preRollCount;
+    if (count <= 0) {
+        return;
+    }
+    Gather(0, persistent_);
+    RopeStepSettings step = timeZero;
+    step.prevAnchorA = step.anchorA;
+    step.prevAnchorB = step.anchorB;
+    step.dampingRate = std::min(100.0, 1.5 * damping);
+    step.collidersStart = persistent_;
+    step.collidersEnd = persistent_;
+    for (int32_t i = 0; i < count; ++i) {
+        step.time = double(i - count) * timing_.frameDuration;
+        StepRope(*rope_, step);
+    }
+}
+
+void PreRenderCall::Replay() {
+    Vec2 prevA = step_.anchorA;
+    Vec2 prevB = step_.anchorB;
+    // Counted in 64 bits so that the step after a time near the 32-bit limit
+    // cannot wrap around and loop for ever.
+    for (int64_t t = 0; t <= int64_t(in_->current_time); t += timing_.frameStep) {
+        const A_long at = A_long(t);
+        RopeStepSettings step = step_;
+        const double damping = ReadFrameSettings(reader_, {at, timing_.frameStep, in_->time_scale},
+                                                 ds_, step);
+        if (!reader_.Ok()) {
+            return;
+        }
+        fresh_.clear();
+        Gather(at, fresh_);
+        if (fresh_.size() != persistent_.size()) {
+            persistent_ = fresh_;  // no sweep across a change of edge count
+        }
+        step.prevAnchorA = prevA;
+        step.prevAnchorB = prevB;
+        step.dampingRate = damping;
+        step.time = ReplayTime(t, timing_, in_->time_scale);
+        step.collidersStart = persistent_;
+        step.collidersEnd = fresh_;
+        StepRope(*rope_, step);
+        persistent_.swap(fresh_);
+        prevA = step.anchorA;
+        prevB = step.anchorB;
+        if (timing_.frameStep <= 0) {
+            return;  // without a step only the frame at t = 0 exists
+        }
+    }
+}
+
+void CheckoutInputLayer(PF_InData* in_data, PF_PreRenderExtra* extra,
+                        const PF_RenderRequest& request, PF_Err& err) {
+    PF_CheckoutResult result{};
+    err = extra->cb->checkout_layer(in_data->effect_ref, 0, 0, &request, in_data->current_time,
+                                    in_data->time_step, in_data->time_scale, &result);
+    if (err == PF_Err_NONE) {
+        UniteRect(result.result_rect, extra->output->result_rect);
+        UniteRect(result.max_result_rect, extra->output->max_result_rect);
+    }
+}
+
+}  // namespace
+
+PF_Err SmartPreRender(PF_InData* in_data, PF_OutData* out_data, PF_PreRenderExtra* extra) {
+    if (in_data == nullptr || extra == nullptr || extra->input == nullptr ||
+        extra->output == nullptr || extra->cb == nullptr || extra->cb->checkout_layer == nullptr) {
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    const PF_RenderRequest request = extra->input->output_request;
+    extra->output->flags |= PF_RenderOutputFlag_GPU_RENDER_POSSIBLE;
+    const float ds = DownsampleFactor(in_data->downsample_x);
+    RecordPtr record(CreateRopeRenderData());
+    if (!record) {
+        return PF_Err_OUT_OF_MEMORY;
+    }
+    try {
+        PreRenderCall call(in_data, out_data, ds, *record);
+        call.Simulate();
+        PF_Err err = call.Error();
+        extra->output->pre_render_data = record.release();
+        extra->output->delete_pre_render_data_func = DeleteRopeRenderData;
+        if (err == PF_Err_NONE) {
+            CheckoutInputLayer(in_data, extra, request, err);
+        }
+        return err;
+    } catch (const std::bad_alloc&) {
+        // Nothing was handed over yet: the record goes with the rope and lists.
+        return PF_Err_OUT_OF_MEMORY;
+    }
+}
+
+}  // namespace tarsivel
