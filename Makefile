@@ -2,7 +2,7 @@
 # as needed, so a newcomer never has to call CMake directly.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test asan debug bench format format-check clean
+.PHONY: all deps build test demo demo-background asan debug bench format format-check clean
 
 all: build
 
@@ -16,6 +16,14 @@ build: deps
 # Every test, through CTest; non-zero exit on any failure.
 test: build
 	ctest --preset default --parallel $(JOBS)
+
+# Renders the built-in demo scene (examples/demo.json) to out/demo/ with a contact sheet.
+demo: build
+	build/default/bin/tarsivel demo
+
+# Paints examples/demo_background.png again from the demo scene's masks.
+demo-background: build
+	build/default/host/tarsivel/make_demo_background examples/demo.json examples/demo_background.png
 
 # The tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan: deps

@@ -56,6 +56,11 @@ PF_Handle EffectInstance::GlobalData() const {
     return globalData_;
 }
 
+void EffectInstance::SetGlobalData(PF_Handle data) {
+    std::lock_guard lock(stateMutex_);
+    globalData_ = data;
+}
+
 void EffectInstance::ClearSupportedPixelFormats() {
     std::lock_guard lock(stateMutex_);
     pixelFormats_.clear();

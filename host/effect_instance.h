@@ -52,6 +52,8 @@ public:
     int32_t LayerWidth() const { return layerWidth_; }
     int32_t LayerHeight() const { return layerHeight_; }
     PF_Handle GlobalData() const;
+    // What the host hands the next command as out_data->global_data.
+    void SetGlobalData(PF_Handle data);
 
     // What the plug-in declared through the pixel format suite.
     void ClearSupportedPixelFormats();

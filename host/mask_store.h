@@ -59,7 +59,7 @@ private:
     };
     mutable std::shared_mutex mutex_;
     std::vector<Mask> masks_;
-    PF_PathID nextId_ = 1001;
+    PF_PathID nextId_ = 101;  // the i-th mask added is 100 + (i + 1)
 };
 
 }  // namespace tarsivel::host

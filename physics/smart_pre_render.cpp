@@ -164,11 +164,14 @@ void CheckoutInputLayer(PF_InData* in_data, PF_PreRenderExtra* extra,
 
 PF_Err SmartPreRender(PF_InData* in_data, PF_OutData* out_data, PF_PreRenderExtra* extra) {
     if (in_data == nullptr || extra == nullptr || extra->input == nullptr ||
-        extra->output == nullptr || extra->cb == nullptr || extra->cb->checkout_layer == nullptr) {
+        extra->output == nullptr) {
         return PF_Err_BAD_CALLBACK_PARAM;
     }
     const PF_RenderRequest request = extra->input->output_request;
     extra->output->flags |= PF_RenderOutputFlag_GPU_RENDER_POSSIBLE;
+    if (extra->cb == nullptr || extra->cb->checkout_layer == nullptr) {
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
     const float ds = DownsampleFactor(in_data->downsample_x);
     RecordPtr record(CreateRopeRenderData());
     if (!record) {

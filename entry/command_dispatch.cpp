@@ -1,0 +1,67 @@
+#include "entry/command_dispatch.h"
+
+#include <new>
+
+#include "entry/about.h"
+#include "entry/global_setup.h"
+#include "params/params_setup.h"
+#include "physics/smart_pre_render.h"
+#include "render/gpu_device_setup.h"
+#include "render/smart_render.h"
+
+namespace tarsivel {
+namespace {
+
+bool UsesExtra(PF_Cmd cmd) {
+    return cmd == PF_Cmd_SMART_PRE_RENDER || cmd == PF_Cmd_SMART_RENDER ||
+           cmd == PF_Cmd_SMART_RENDER_GPU || cmd == PF_Cmd_GPU_DEVICE_SETUP ||
+           cmd == PF_Cmd_GPU_DEVICE_SETDOWN;
+}
+
+bool IsHandled(PF_Cmd cmd) {
+    return cmd == PF_Cmd_ABOUT || cmd == PF_Cmd_GLOBAL_SETUP || cmd == PF_Cmd_PARAMS_SETUP ||
+           UsesExtra(cmd);
+}
+
+PF_Err RunHandler(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, void* extra) {
+    switch (cmd) {
+        case PF_Cmd_ABOUT: return About(in_data, out_data);
+        case PF_Cmd_GLOBAL_SETUP: return GlobalSetup(in_data, out_data);
+        case PF_Cmd_PARAMS_SETUP: return ParamsSetup(in_data, out_data);
+        case PF_Cmd_SMART_PRE_RENDER:
+            return SmartPreRender(in_data, out_data, static_cast<PF_PreRenderExtra*>(extra));
+        case PF_Cmd_SMART_RENDER:
+            return SmartRender(in_data, out_data, static_cast<PF_SmartRenderExtra*>(extra), false);
+        case PF_Cmd_SMART_RENDER_GPU:
+            return SmartRender(in_data, out_data, static_cast<PF_SmartRenderExtra*>(extra), true);
+        case PF_Cmd_GPU_DEVICE_SETUP:
+            return GPUDeviceSetup(in_data, out_data, static_cast<PF_GPUDeviceSetupExtra*>(extra));
+        case PF_Cmd_GPU_DEVICE_SETDOWN:
+            return GPUDeviceSetdown(in_data, out_data,
+                                    static_cast<PF_GPUDeviceSetdownExtra*>(extra));
+        default: return PF_Err_NONE;
+    }
+}
+
+}  // namespace
+
+PF_Err DispatchCommand(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
+                       PF_ParamDef* /*params*/[], PF_LayerDef* /*output*/, void* extra) {
+    if (!IsHandled(cmd)) {
+        return PF_Err_NONE;
+    }
+    if (in_data == nullptr || out_data == nullptr || (UsesExtra(cmd) && extra == nullptr)) {
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    try {
+        return RunHandler(cmd, in_data, out_data, extra);
+    } catch (PF_Err err) {
+        return err;
+    } catch (const std::bad_alloc&) {
+        return PF_Err_OUT_OF_MEMORY;
+    } catch (...) {
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+}
+
+}  // namespace tarsivel

@@ -1,0 +1,20 @@
+// The three symbols the loadable library exports; everything else is hidden.
+#include "entry/command_dispatch.h"
+#include "entry/register_effect.h"
+
+extern "C" {
+
+PF_DLL_EXPORT PF_Err EffectMain(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
+                                PF_ParamDef* params[], PF_LayerDef* output, void* extra) {
+    return tarsivel::DispatchCommand(cmd, in_data, out_data, params, output, extra);
+}
+
+PF_DLL_EXPORT PF_Err PluginDataEntryFunction(PF_PluginDataPtr data, PF_PluginDataCB callback) {
+    return tarsivel::RegisterEffect(data, callback);
+}
+
+// Asks the display driver of hybrid-graphics machines for the discrete GPU. It
+// must stay writable data, which is what the driver looks for.
+PF_DLL_EXPORT int32_t NvOptimusEnablementCuda = 1;
+
+}  // extern "C"

@@ -1,0 +1,38 @@
+// The verbs of the `tarsivel` command. Each returns the process's exit code or
+// throws ExitError.
+#ifndef TARSIVEL_HOST_TARSIVEL_COMMANDS_H
+#define TARSIVEL_HOST_TARSIVEL_COMMANDS_H
+
+#include <optional>
+#include <string>
+
+namespace tarsivel::cli {
+
+struct RenderOptions {
+    std::string scene;
+    std::string plugin;
+    std::string output;  // pattern; empty: out/<scene name>_####.png (.exr at 32 bits)
+    std::optional<int> first;
+    std::optional<int> last;
+    std::optional<std::string> renderer;
+    std::optional<int> depth;
+    std::optional<int> downsample;
+    int jobs = 1;
+    std::string contactSheet;
+};
+
+struct DumpOptions {
+    std::string scene;
+    std::string plugin;
+    int frame = 0;
+    std::optional<int> downsample;
+};
+
+int RunRender(const RenderOptions& options);
+int RunDump(const DumpOptions& options);
+int RunInfo(const std::string& plugin);
+int RunDemo(const std::string& plugin, const std::string& outputFolder);
+
+}  // namespace tarsivel::cli
+
+#endif

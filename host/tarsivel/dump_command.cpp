@@ -1,0 +1,61 @@
+#include <iostream>
+
+#include "host/frame_renderer.h"
+#include "host/scene_setup.h"
+#include "host/tarsivel/commands.h"
+#include "host/tarsivel/exit_error.h"
+#include "host/tarsivel/plugin_session.h"
+#include "host/tarsivel/record_json.h"
+
+namespace tarsivel::cli {
+
+int RunDump(const DumpOptions& options) {
+    host::Scene scene = host::ReadScene(options.scene);
+    if (options.downsample) {
+        scene.downsample = *options.downsample;
+    }
+    if (options.frame < 0 || options.frame >= scene.frames) {
+        throw ExitError(kExitUsage, "--frame " + std::to_string(options.frame) +
+                                        " is not within 0 … " + std::to_string(scene.frames - 1));
+    }
+    for (const std::string& w : scene.warnings) {
+        std::cerr << "tarsivel: warning: " << w << "\n";
+    }
+    PluginSession session(options.plugin.empty() ? DefaultPluginPath() : options.plugin,
+                          scene.width, scene.height);
+    std::vector<std::string> warnings;
+    host::ApplyScene(scene, session.Instance(), warnings);
+    for (const std::string& w : warnings) {
+        std::cerr << "tarsivel: warning: " << w << "\n";
+    }
+    host::FrameRenderer renderer(session.Instance(), scene, 8, scene.downsample);
+    std::unique_ptr<host::PreRenderSession> preRender;
+    const host::FrameOutcome outcome = renderer.PreRender(options.frame, preRender);
+    if (!outcome.contractProblems.empty()) {
+        throw ExitError(kExitContractBroken,
+                        "the plug-in broke the host contract in smart pre-render:\n" +
+                            outcome.contractProblems);
+    }
+    if (outcome.err != PF_Err_NONE) {
+        throw ExitError(kExitPluginError,
+                        "smart pre-render returned error " + std::to_string(outcome.err));
+    }
+    // The record stays the plug-in's: read through its header, deleted by its deleter.
+    const auto* record = static_cast<const RopeRenderData*>(preRender->Record());
+    if (record == nullptr) {
+        throw ExitError(kExitContractBroken, "smart pre-render handed over no record");
+    }
+    int nonFinite = 0;
+    std::cout << RecordJson(*record, options.frame, scene.FrameTime(options.frame),
+                            scene.timeScale, nonFinite);
+    if (nonFinite > 0) {
+        std::cerr << "tarsivel: warning: " << nonFinite
+                  << " values of the record are not finite and were written as null\n";
+    }
+    if (!preRender->DeleteRecord()) {
+        throw ExitError(kExitContractBroken, "the record has no deleter");
+    }
+    return kExitSuccess;
+}
+
+}  // namespace tarsivel::cli

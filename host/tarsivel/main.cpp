@@ -1,0 +1,98 @@
+// tarsivel: renders rope scenes through the plug-in, as a compositing host does.
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "host/scene.h"
+#include "host/tarsivel/commands.h"
+#include "host/tarsivel/exit_error.h"
+#include "host/tarsivel/output_files.h"
+#include "host/tarsivel/plugin_session.h"
+
+namespace {
+
+using namespace tarsivel::cli;
+
+void AddPluginOption(CLI::App& app, std::string& plugin) {
+    app.add_option("--plugin", plugin, "The plug-in library (default: the one built beside this program)");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"tarsivel: renders rope scenes through the Tarsivel plug-in, driving it as a "
+                 "compositing host does"};
+    app.require_subcommand(1);
+
+    RenderOptions render;
+    CLI::App* renderCmd = app.add_subcommand("render", "Render frames of a scene to image files");
+    renderCmd->add_option("scene", render.scene, "Scene file (JSON)")->required();
+    renderCmd->add_option("-o,--output", render.output,
+                          "File name pattern; a run of # is the frame number");
+    renderCmd->add_option("-s,--start", render.first, "First frame (default 0)");
+    renderCmd->add_option("-e,--end", render.last, "Last frame (default: the scene's last)");
+    renderCmd->add_option("--renderer", render.renderer, "cpu, opencl or cuda")
+        ->check(CLI::IsMember({"cpu", "opencl", "cuda"}));
+    renderCmd->add_option("--depth", render.depth, "Bits per channel: 8, 16 or 32")
+        ->check(CLI::IsMember({8, 16, 32}));
+    renderCmd->add_option("--downsample", render.downsample, "Render at 1/N resolution")
+        ->check(CLI::Range(1, 16384));
+    renderCmd->add_option("-j,--jobs", render.jobs, "Frames rendered at once")
+        ->check(CLI::Range(1, 256));
+    renderCmd->add_option("--contact-sheet", render.contactSheet,
+                          "Also write a PNG with a grid of evenly spaced frames");
+    AddPluginOption(*renderCmd, render.plugin);
+
+    DumpOptions dump;
+    CLI::App* dumpCmd = app.add_subcommand("dump", "Print a frame's pre-render record as JSON");
+    dumpCmd->add_option("scene", dump.scene, "Scene file (JSON)")->required();
+    dumpCmd->add_option("--frame", dump.frame, "Frame number")->required();
+    dumpCmd->add_option("--downsample", dump.downsample, "Render at 1/N resolution")
+        ->check(CLI::Range(1, 16384));
+    AddPluginOption(*dumpCmd, dump.plugin);
+
+    std::string infoPlugin;
+    CLI::App* infoCmd = app.add_subcommand(
+        "info", "Print what the host learns of the plug-in: registration, PiPL, flags, parameters");
+    AddPluginOption(*infoCmd, infoPlugin);
+
+    std::string demoPlugin;
+    std::string demoOut = "out/demo";
+    CLI::App* demoCmd =
+        app.add_subcommand("demo", "Render the built-in demo scene with a contact sheet");
+    demoCmd->add_option("-o,--output-folder", demoOut, "Where the frames go (default out/demo)");
+    AddPluginOption(*demoCmd, demoPlugin);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return kExitUsage;
+    }
+
+    InstallInterruptCleanup();
+    try {
+        if (*renderCmd) {
+            return RunRender(render);
+        }
+        if (*dumpCmd) {
+            return RunDump(dump);
+        }
+        if (*infoCmd) {
+            return RunInfo(infoPlugin);
+        }
+        return RunDemo(demoPlugin, demoOut);
+    } catch (const ExitError& e) {
+        std::cerr << "tarsivel: " << e.what() << "\n";
+        return e.Code();
+    } catch (const tarsivel::host::SceneError& e) {
+        std::cerr << "tarsivel: " << e.what() << "\n";
+        return kExitUsage;
+    } catch (const std::exception& e) {
+        std::cerr << "tarsivel: " << e.what() << "\n";
+        return kExitUsage;
+    }
+}

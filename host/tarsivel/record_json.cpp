@@ -1,0 +1,75 @@
+#include "host/tarsivel/record_json.h"
+
+#include <charconv>
+#include <cmath>
+#include <vector>
+
+namespace tarsivel::cli {
+namespace {
+
+void AppendFloat(std::string& out, float v, int& nonFinite) {
+    if (!std::isfinite(v)) {
+        out += "null";
+        ++nonFinite;
+        return;
+    }
+    out += ShortestFloat(v);
+}
+
+void AppendList(std::string& out, const char* key, const std::vector<float>& values,
+                int& nonFinite) {
+    out += ", \"";
+    out += key;
+    out += "\": [";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i > 0) {
+            out += ", ";
+        }
+        AppendFloat(out, values[i], nonFinite);
+    }
+    out += "]";
+}
+
+void AppendScalar(std::string& out, const char* key, float v, int& nonFinite) {
+    out += ", \"";
+    out += key;
+    out += "\": ";
+    AppendFloat(out, v, nonFinite);
+}
+
+void AppendBool(std::string& out, const char* key, bool v) {
+    out += ", \"";
+    out += key;
+    out += v ? "\": true" : "\": false";
+}
+
+}  // namespace
+
+std::string ShortestFloat(float value) {
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+std::string RecordJson(const RopeRenderData& record, int32_t frame, int32_t currentTime,
+                       uint32_t timeScale, int& nonFinite) {
+    std::string out = "{\"format\": \"tarsivel-record/1\", \"frame\": " + std::to_string(frame) +
+                      ", \"current_time\": " + std::to_string(currentTime) +
+                      ", \"time_scale\": " + std::to_string(timeScale);
+    AppendList(out, "points", record.points, nonFinite);
+    AppendList(out, "segThickness", record.segThickness, nonFinite);
+    AppendList(out, "nodePoints", record.nodePoints, nonFinite);
+    AppendList(out, "nodeThickness", record.nodeThickness, nonFinite);
+    AppendBool(out, "showNodes", record.showNodes);
+    AppendBool(out, "compositeOnOriginal", record.compositeOnOriginal);
+    AppendScalar(out, "thicknessStart", record.thicknessStart, nonFinite);
+    AppendScalar(out, "thicknessEnd", record.thicknessEnd, nonFinite);
+    AppendScalar(out, "colorA", record.colorA, nonFinite);
+    AppendScalar(out, "colorR", record.colorR, nonFinite);
+    AppendScalar(out, "colorG", record.colorG, nonFinite);
+    AppendScalar(out, "colorB", record.colorB, nonFinite);
+    out += "}\n";
+    return out;
+}
+
+}  // namespace tarsivel::cli

@@ -1,0 +1,22 @@
+// The pre-render record as JSON, for `tarsivel dump`: keys in a fixed order and
+// every float in its shortest form that reads back to the same 32-bit value.
+#ifndef TARSIVEL_HOST_TARSIVEL_RECORD_JSON_H
+#define TARSIVEL_HOST_TARSIVEL_RECORD_JSON_H
+
+#include <cstdint>
+#include <string>
+
+#include "physics/rope_render_data.h"
+
+namespace tarsivel::cli {
+
+// Non-finite values are written as null and counted in `nonFinite`.
+std::string RecordJson(const RopeRenderData& record, int32_t frame, int32_t currentTime,
+                       uint32_t timeScale, int& nonFinite);
+
+// The shortest decimal text of a float that reads back to it.
+std::string ShortestFloat(float value);
+
+}  // namespace tarsivel::cli
+
+#endif

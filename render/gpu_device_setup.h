@@ -1,0 +1,45 @@
+// GPU device set-up and set-down: tells the host on which devices the effect
+// renders and, for OpenCL, builds the kernel that every GPU frame on that device
+// borrows.
+#ifndef TARSIVEL_RENDER_GPU_DEVICE_SETUP_H
+#define TARSIVEL_RENDER_GPU_DEVICE_SETUP_H
+
+#include <CL/cl.h>
+
+#include <mutex>
+
+#include "hostapi/pf_gpu.h"
+#include "hostapi/pf_in_out_data.h"
+
+namespace tarsivel {
+
+// The per-device OpenCL record, kept in a host handle that the host stores as
+// the device's GPU data. The host may move a handle's block, and a mutex must
+// not move, so the record only points at a mutex made on the heap. The lock
+// serialises argument setting and enqueueing of the one shared kernel.
+struct OpenCLGPUData {
+    cl_kernel kernel = nullptr;
+    std::mutex* lock = nullptr;
+};
+
+// The options the kernel is built with: the kernel is written for fast single
+// precision.
+inline constexpr char kKernelBuildOptions[] = "-cl-single-precision-constant -cl-fast-relaxed-math";
+inline constexpr char kKernelName[] = "RenderRopeKernel";
+
+// CUDA: accepted (the kernel is in the library) where the CUDA build exists.
+// OpenCL: the kernel is built and returned in a handle; 512 when that fails,
+// with the handle and the GPU flag still returned. Any other framework is
+// declined: 0 and no flag.
+PF_Err GPUDeviceSetup(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSetupExtra* extra);
+
+// OpenCL: releases the kernel and the lock and disposes of the handle. Returns 0
+// (13 when the handle suite is missing, thrown).
+PF_Err GPUDeviceSetdown(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSetdownExtra* extra);
+
+// The record behind GPU data from set-up, or null.
+OpenCLGPUData* OpenCLRecordOf(const void* gpu_data);
+
+}  // namespace tarsivel
+
+#endif

@@ -1,0 +1,57 @@
+#include "render/smart_render.h"
+
+#include "entry/scoped_suite.h"
+#include "hostapi/pf_suites.h"
+#include "physics/rope_render_data.h"
+#include "render/checked_out_layer.h"
+#include "render/render_rope_cpu.h"
+#include "render/render_rope_gpu.h"
+
+namespace tarsivel {
+namespace {
+
+bool HasCallbacks(const PF_SmartRenderExtra* extra) {
+    return extra->input != nullptr && extra->cb != nullptr &&
+           extra->cb->checkout_layer_pixels != nullptr && extra->cb->checkout_output != nullptr &&
+           extra->cb->checkin_layer_pixels != nullptr;
+}
+
+}  // namespace
+
+PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra* extra,
+                   bool useGPU) {
+    if (in_data == nullptr || extra == nullptr || !HasCallbacks(extra)) {
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    const auto* record = static_cast<const RopeRenderData*>(extra->input->pre_render_data);
+    if (record == nullptr) {
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+    // The layer guard outlives the suite: on a throw the suite is released and
+    // the layer still checked in.
+    CheckedOutLayer input(in_data, extra->cb, 0);
+    PF_Err err = input.CheckoutError();
+    PF_EffectWorld* output = nullptr;
+    if (err == PF_Err_NONE) {
+        err = extra->cb->checkout_output(in_data->effect_ref, &output);
+    }
+    ScopedSuite<PF_WorldSuite2> worlds(in_data, kPFWorldSuite, kPFWorldSuiteVersion2, out_data);
+    PF_PixelFormat format = PF_PixelFormat_INVALID;
+    if (err == PF_Err_NONE && (input.World() == nullptr || output == nullptr)) {
+        err = PF_Err_BAD_CALLBACK_PARAM;
+    }
+    if (err == PF_Err_NONE) {
+        err = worlds->PF_GetPixelFormat(input.World(), &format);
+    }
+    if (err == PF_Err_NONE) {
+        // The host chose the device by the command; there is no fallback here.
+        err = useGPU ? RenderRopeGPU(in_data, out_data, format, input.World(), output, extra,
+                                     *record)
+                     : RenderRopeCPU(in_data, out_data, format, input.World(), output, extra,
+                                     *record);
+    }
+    const PF_Err checkinErr = input.Checkin();
+    return err != PF_Err_NONE ? err : checkinErr;
+}
+
+}  // namespace tarsivel

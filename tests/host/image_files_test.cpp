@@ -1,0 +1,213 @@
+#include <ImfChannelList.h>
+#include <ImfFrameBuffer.h>
+#include <ImfHeader.h>
+#include <ImfInputFile.h>
+#include <png.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "host/channel_conversions.h"
+#include "host/exr_io.h"
+#include "host/image_world.h"
+#include "host/png_io.h"
+
+namespace tarsivel::host {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ImageFilesTest : public ::testing::Test {
+  protected:
+    ImageFilesTest() {
+        directory = fs::temp_directory_path() /
+                    ("tarsivel_image_files_" +
+                     std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(directory);
+    }
+    ~ImageFilesTest() override { fs::remove_all(directory); }
+    std::string Path(const char* name) const { return (directory / name).string(); }
+
+    fs::path directory;
+};
+
+// Every channel of every pixel differs, with extremes in the first pixels.
+void FillPattern(ImageWorld& world) {
+    for (int32_t y = 0; y < world.Height(); ++y) {
+        for (int32_t x = 0; x < world.Width(); ++x) {
+            const float base = float(x + y * world.Width()) / float(world.Width() * world.Height());
+            world.WriteFloat(x, y,
+                             PF_PixelFloat{1.0f - base, base, base * 0.5f, x == 0 ? 1.0f : 0.0f});
+        }
+    }
+}
+
+// A file of any PNG colour type written directly with libpng.
+void WriteRawPng(const std::string& path, int width, int height, int colourType, int bitDepth,
+                 const std::vector<uint8_t>& pixels, const std::vector<png_color>& palette = {},
+                 const std::vector<png_byte>& transparency = {},
+                 const png_color_16* transparentColour = nullptr) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, file);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), bitDepth, colourType,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!palette.empty()) {
+        png_set_PLTE(png, info, palette.data(), int(palette.size()));
+    }
+    if (!transparency.empty() || transparentColour != nullptr) {
+        png_set_tRNS(png, info, transparency.empty() ? nullptr : transparency.data(),
+                     int(transparency.size()), transparentColour);
+    }
+    png_write_info(png, info);
+    const size_t rowbytes = pixels.size() / size_t(height);
+    for (int y = 0; y < height; ++y) {
+        png_write_row(png, pixels.data() + size_t(y) * rowbytes);
+    }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+}
+
+TEST_F(ImageFilesTest, EightAndSixteenBitWorldsSurviveTheirOwnFileDepth) {
+    ImageWorld eight(7, 5, PixelDepth::k8, 3);
+    FillPattern(eight);
+    WritePng(eight, Path("eight.png"), 8);
+    const auto eightBack = ReadPng(Path("eight.png"), PixelDepth::k8);
+    ImageWorld sixteen(7, 5, PixelDepth::k16);
+    FillPattern(sixteen);
+    sixteen.Write16(1, 0, PF_Pixel16{32768, 32767, 1, 16385});
+    WritePng(sixteen, Path("sixteen.png"), 16);
+    const auto sixteenBack = ReadPng(Path("sixteen.png"), PixelDepth::k16, 5);
+    for (int32_t y = 0; y < 5; ++y) {
+        for (int32_t x = 0; x < 7; ++x) {
+            const PF_Pixel a = eight.Read8(x, y), b = eightBack->Read8(x, y);
+            EXPECT_TRUE(a.alpha == b.alpha && a.red == b.red && a.green == b.green &&
+                        a.blue == b.blue)
+                << x << "," << y;
+            const PF_Pixel16 c = sixteen.Read16(x, y), d = sixteenBack->Read16(x, y);
+            EXPECT_TRUE(c.alpha == d.alpha && c.red == d.red && c.green == d.green &&
+                        c.blue == d.blue)
+                << x << "," << y;
+        }
+    }
+    EXPECT_TRUE(sixteenBack->PaddingIntact());
+}
+
+TEST_F(ImageFilesTest, FilesConvertIntoOtherDepthsWithTheExactFormulas) {
+    ImageWorld eight(2, 1, PixelDepth::k8);
+    eight.Write8(0, 0, PF_Pixel{255, 128, 1, 0});
+    WritePng(eight, Path("eight.png"), 8);
+    const auto asSixteen = ReadPng(Path("eight.png"), PixelDepth::k16);
+    EXPECT_EQ(asSixteen->Read16(0, 0).red, 16448);
+    EXPECT_EQ(asSixteen->Read16(0, 0).green, 129);
+    EXPECT_EQ(asSixteen->Read16(0, 0).alpha, 32768);
+    EXPECT_EQ(ReadPng(Path("eight.png"), PixelDepth::k32)->ReadFloat(0, 0).red,
+              float(128.0 / 255.0));
+
+    ImageWorld wide(1, 1, PixelDepth::k32);
+    wide.WriteFloat(0, 0, PF_PixelFloat{1.0f, 0.5f, 1.5f, -0.25f});
+    WritePng(wide, Path("wide16.png"), 16);
+    const auto back = ReadPng(Path("wide16.png"), PixelDepth::k32);
+    EXPECT_EQ(back->ReadFloat(0, 0).red, float(32768.0 / 65535.0));
+    EXPECT_EQ(back->ReadFloat(0, 0).green, 1.0f);  // clamped on the way out
+    EXPECT_EQ(back->ReadFloat(0, 0).blue, 0.0f);
+    const auto back16 = ReadPng(Path("wide16.png"), PixelDepth::k16);
+    EXPECT_EQ(back16->Read16(0, 0).red, (32768u * 32768u + 32767u) / 65535u);
+    WritePng(wide, Path("wide8.png"), 8);
+    EXPECT_EQ(ReadPng(Path("wide8.png"), PixelDepth::k8)->Read8(0, 0).red, 128);
+}
+
+TEST_F(ImageFilesTest, GreyPaletteAndAlphaLessFilesAreExpandedToRgbaWithFullAlpha) {
+    WriteRawPng(Path("grey.png"), 2, 1, PNG_COLOR_TYPE_GRAY, 8, {10, 200});
+    WriteRawPng(Path("grey16.png"), 1, 1, PNG_COLOR_TYPE_GRAY, 16, {0xFF, 0xFF});
+    WriteRawPng(Path("rgb.png"), 1, 1, PNG_COLOR_TYPE_RGB, 8, {1, 2, 3});
+    WriteRawPng(Path("palette.png"), 2, 1, PNG_COLOR_TYPE_PALETTE, 8, {1, 0},
+                {png_color{9, 8, 7}, png_color{50, 60, 70}}, {255, 128});
+    WriteRawPng(Path("grey_alpha.png"), 1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {90, 40});
+
+    const auto grey = ReadPng(Path("grey.png"), PixelDepth::k8);
+    EXPECT_EQ(grey->Read8(1, 0).alpha, 255);
+    EXPECT_EQ(grey->Read8(1, 0).red, 200);
+    EXPECT_EQ(grey->Read8(1, 0).blue, 200);
+    const auto grey16 = ReadPng(Path("grey16.png"), PixelDepth::k16);
+    EXPECT_EQ(grey16->Read16(0, 0).alpha, 32768);
+    EXPECT_EQ(grey16->Read16(0, 0).green, 32768);
+    const auto rgb = ReadPng(Path("rgb.png"), PixelDepth::k32);
+    EXPECT_EQ(rgb->ReadFloat(0, 0).alpha, 1.0f);
+    EXPECT_EQ(rgb->ReadFloat(0, 0).blue, float(3.0 / 255.0));
+    const auto palette = ReadPng(Path("palette.png"), PixelDepth::k8);
+    EXPECT_EQ(palette->Read8(0, 0).red, 50);
+    EXPECT_EQ(palette->Read8(0, 0).alpha, 128);
+    EXPECT_EQ(palette->Read8(1, 0).green, 8);
+    EXPECT_EQ(palette->Read8(1, 0).alpha, 255);
+    const auto greyAlpha = ReadPng(Path("grey_alpha.png"), PixelDepth::k8);
+    EXPECT_EQ(greyAlpha->Read8(0, 0).green, 90);
+    EXPECT_EQ(greyAlpha->Read8(0, 0).alpha, 40);
+}
+
+TEST_F(ImageFilesTest, UnreadableAndUnwritableFilesAreReportedNotFatal) {
+    EXPECT_THROW(ReadPng(Path("missing.png"), PixelDepth::k8), std::runtime_error);
+    std::ofstream(Path("text.png")) << "not an image at all";
+    EXPECT_THROW(ReadPng(Path("text.png"), PixelDepth::k8), std::runtime_error);
+    ImageWorld world(2, 2, PixelDepth::k8);
+    WritePng(world, Path("whole.png"), 8);
+    fs::resize_file(Path("whole.png"), fs::file_size(Path("whole.png")) / 2);
+    EXPECT_THROW(ReadPng(Path("whole.png"), PixelDepth::k8), std::runtime_error);
+    EXPECT_THROW(WritePng(world, Path("no/such/dir.png"), 8), std::runtime_error);
+    EXPECT_THROW(WritePng(world, Path("twelve.png"), 12), std::invalid_argument);
+    EXPECT_THROW(WriteExr(world, Path("no/such/dir.exr")), std::runtime_error);
+}
+
+TEST_F(ImageFilesTest, ExrHoldsTheWorldsFloatChannelsExactly) {
+    ImageWorld sixteen(5, 3, PixelDepth::k16, 2);
+    FillPattern(sixteen);
+    ImageWorld wide(5, 3, PixelDepth::k32);
+    FillPattern(wide);
+    wide.WriteFloat(4, 2, PF_PixelFloat{0.125f, 3.5f, -1.0f, 1e-8f});  // kept unclamped
+    for (const ImageWorld* world : {&sixteen, &wide}) {
+        WriteExr(*world, Path("frame.exr"));
+        Imf::InputFile file(Path("frame.exr").c_str());
+        const Imath::Box2i window = file.header().dataWindow();
+        ASSERT_EQ(window.max.x - window.min.x + 1, 5);
+        ASSERT_EQ(window.max.y - window.min.y + 1, 3);
+        for (const char* name : {"R", "G", "B", "A"}) {
+            const Imf::Channel* channel = file.header().channels().findChannel(name);
+            ASSERT_NE(channel, nullptr) << name;
+            EXPECT_EQ(channel->type, Imf::FLOAT) << name;
+        }
+        std::vector<float> r(15), g(15), b(15), a(15);
+        Imf::FrameBuffer frame;
+        const size_t row = 5 * sizeof(float);
+        frame.insert("R",
+                     Imf::Slice(Imf::FLOAT, reinterpret_cast<char*>(r.data()), sizeof(float), row));
+        frame.insert("G",
+                     Imf::Slice(Imf::FLOAT, reinterpret_cast<char*>(g.data()), sizeof(float), row));
+        frame.insert("B",
+                     Imf::Slice(Imf::FLOAT, reinterpret_cast<char*>(b.data()), sizeof(float), row));
+        frame.insert("A",
+                     Imf::Slice(Imf::FLOAT, reinterpret_cast<char*>(a.data()), sizeof(float), row));
+        file.setFrameBuffer(frame);
+        file.readPixels(window.min.y, window.max.y);
+        for (int32_t y = 0; y < 3; ++y) {
+            for (int32_t x = 0; x < 5; ++x) {
+                const PF_PixelFloat p = world->ReadFloat(x, y);
+                const size_t n = size_t(y) * 5 + size_t(x);
+                EXPECT_EQ(r[n], p.red);
+                EXPECT_EQ(g[n], p.green);
+                EXPECT_EQ(b[n], p.blue);
+                EXPECT_EQ(a[n], p.alpha);
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarsivel::host

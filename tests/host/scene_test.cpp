@@ -1,0 +1,189 @@
+// Reading scenes and giving them to an instance: every error names its key.
+#include "host/scene.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "host/scene_setup.h"
+#include "host_test_support.h"
+
+namespace tarsivel::host {
+namespace {
+
+using nlohmann::json;
+using testing::Declare;
+using testing::Definition;
+
+Scene Parse(const std::string& text) { return ParseScene(json::parse(text), "scene.json"); }
+
+std::string ErrorOf(const std::string& text) {
+    try {
+        Parse(text);
+    } catch (const SceneError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+const char* kMinimal = R"({"format": "tarsivel-scene/1", "layer": {"width": 64, "height": 32}})";
+
+TEST(SceneTest, DefaultsOfAMinimalScene) {
+    const Scene scene = Parse(kMinimal);
+    EXPECT_EQ(scene.width, 64);
+    EXPECT_EQ(scene.timeScale, 3000u);
+    EXPECT_EQ(scene.timeStep, 100);
+    EXPECT_EQ(scene.localTimeStep, 100);
+    EXPECT_EQ(scene.frames, 1);
+    EXPECT_EQ(scene.depth, 8);
+    EXPECT_EQ(scene.renderer, "cpu");
+    EXPECT_EQ(scene.background.kind, SceneBackground::Kind::Transparent);
+    EXPECT_EQ(scene.name, "scene");
+}
+
+TEST(SceneTest, TimingFromFpsOrAnExplicitPair) {
+    Scene ntsc = Parse(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                           "time": {"fps": 29.97, "frames": 10}})");
+    EXPECT_EQ(ntsc.timeScale, 2997u);
+    EXPECT_TRUE(ntsc.warnings.empty());
+    Scene odd = Parse(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                          "time": {"fps": 23.976}})");
+    EXPECT_EQ(odd.timeScale, 2398u);
+    EXPECT_EQ(odd.warnings.size(), 1u);
+    Scene pair = Parse(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                           "time": {"time_scale": 2997, "time_step": 100, "local_time_step": 0}})");
+    EXPECT_EQ(pair.timeStep, 100);
+    EXPECT_EQ(pair.localTimeStep, 0);
+    EXPECT_EQ(pair.FrameTime(3), 300);
+}
+
+TEST(SceneTest, ErrorsNameTheFileAndTheKey) {
+    EXPECT_EQ(ErrorOf(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                          "params": {"Segments": [{"frame": 0}]}})"),
+              "scene.json: params.\"Segments\"[0]: a keyframe needs a \"value\"");
+    EXPECT_EQ(ErrorOf(R"({"format": "tarsivel-scene/1", "layer": {"width": 0, "height": 8}})"),
+              "scene.json: layer.width: expected an integer from 1 to 16384");
+    EXPECT_EQ(ErrorOf(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8,
+                          "colour": 1}})"),
+              "scene.json: layer.colour: unknown key");
+    EXPECT_EQ(ErrorOf(R"({"format": "tarsivel-scene/2", "layer": {"width": 8, "height": 8}})"),
+              "scene.json: format: expected \"tarsivel-scene/1\"");
+    EXPECT_EQ(ErrorOf(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                          "time": {"time_scale": 30}})"),
+              "scene.json: time: \"time_scale\" and \"time_step\" go together: give both or "
+              "neither");
+    EXPECT_NE(ErrorOf(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                          "time": {"frames": 30000000}})")
+                  .find("signed 32-bit"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                          "params": {"Gravity": [{"frame": 5, "value": 1},
+                                                 {"frame": 5, "value": 2}]}})")
+                  .find("params.\"Gravity\"[1].frame: keyframe frames must strictly increase"),
+              std::string::npos);
+}
+
+TEST(SceneTest, MasksNeedUniqueNamesOtherThanNone) {
+    EXPECT_NE(ErrorOf(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                          "masks": [{"name": "a", "vertices": [[0, 0]]},
+                                    {"name": "a", "vertices": [[1, 1]]}]})")
+                  .find("masks[1].name: mask names must be unique"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                          "masks": [{"name": "none", "vertices": [[0, 0]]}]})")
+                  .find("masks[0].name"),
+              std::string::npos);
+    const Scene scene = Parse(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+        "masks": [{"vertices": [[1, 2], {"pos": [3, 4], "in": [2, 4], "out": [4, 4]}]},
+                  {"closed": false, "keyframes": [{"frame": 0, "vertices": [[0, 0]]},
+                                                  {"frame": 2, "vertices": [[5, 5]]}]}]})");
+    ASSERT_EQ(scene.masks.size(), 2u);
+    EXPECT_EQ(scene.masks[0].name, "Mask 1");
+    EXPECT_EQ(scene.masks[0].keys[0].vertices[1].inX, 2.0);
+    EXPECT_FALSE(scene.masks[1].closed);
+    EXPECT_EQ(scene.masks[1].keys.size(), 2u);
+}
+
+class ApplySceneTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PF_ParamDef slider = Definition(PF_Param_SLIDER, "Segments", 1);
+        slider.u.sd.valid_min = 2;
+        slider.u.sd.valid_max = 1024;
+        PF_ParamDef fs = Definition(PF_Param_FLOAT_SLIDER, "Gravity", 2);
+        fs.u.fs_d.valid_min = -1000;
+        fs.u.fs_d.valid_max = 1000;
+        for (const PF_ParamDef& def :
+             {slider, fs, Definition(PF_Param_POINT, "Point B", 3),
+              Definition(PF_Param_COLOR, "Rope Color", 4),
+              Definition(PF_Param_PATH, "Collision Mask", 5),
+              Definition(PF_Param_CHECKBOX, "Tearing", 6),
+              Definition(PF_Param_GROUP_START, "Physics", 7)}) {
+            ASSERT_EQ(Declare(instance, def).err, PF_Err_NONE);
+        }
+    }
+    std::string Apply(const std::string& params, const std::string& masks = "[]") {
+        const Scene scene =
+            Parse(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                      "masks": )" + masks + R"(, "params": )" + params + "}");
+        warnings.clear();
+        try {
+            ApplyScene(scene, instance, warnings);
+        } catch (const SceneError& e) {
+            return e.what();
+        }
+        return "";
+    }
+    EffectInstance instance{nullptr, 8, 8};
+    std::vector<std::string> warnings;
+};
+
+TEST_F(ApplySceneTest, ValuesOfEveryKindAndTheirKeyframes) {
+    ASSERT_EQ(Apply(R"({"Segments": 40, "Point B": [{"frame": 0, "value": [1, 2]},
+                        {"frame": 2, "value": [3, 6]}], "Rope Color": "#FF800040",
+                        "Tearing": true})"),
+              "");
+    EXPECT_EQ(instance.Params().ValueAt(1, 0, 3000).c[0], 40.0);
+    EXPECT_EQ(instance.Params().ValueAt(3, 100, 3000), ParamValue::Point(2, 4));
+    EXPECT_EQ(instance.Params().ValueAt(4, 0, 3000), ParamValue::Color(0x40, 255, 128, 0));
+    EXPECT_EQ(instance.Params().ValueAt(6, 0, 3000).c[0], 1.0);
+    EXPECT_TRUE(warnings.empty());
+}
+
+TEST_F(ApplySceneTest, OutOfRangeValuesAreClampedWithOneWarning) {
+    ASSERT_EQ(Apply(R"({"Gravity": [{"frame": 0, "value": 5000}, {"frame": 1, "value": -5000}]})"),
+              "");
+    EXPECT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(instance.Params().ValueAt(2, 0, 3000).c[0], 1000.0);
+}
+
+TEST_F(ApplySceneTest, MaskChoiceByNameIndexOrNone) {
+    const std::string masks = R"([{"name": "Ledge", "vertices": [[0, 0]]},
+                                  {"name": "Wall", "vertices": [[1, 1]]}])";
+    ASSERT_EQ(Apply(R"({"Collision Mask": "Wall"})", masks), "");
+    EXPECT_EQ(instance.Params().ValueAt(5, 0, 3000).c[0], 102.0);
+    ASSERT_EQ(instance.Masks().IdAt(1), std::optional<PF_PathID>(102));
+    ASSERT_EQ(Apply(R"({"Collision Mask": 7})"), "");
+    EXPECT_EQ(instance.Params().ValueAt(5, 0, 3000).c[0], 107.0);  // a deleted mask
+    ASSERT_EQ(Apply(R"({"Collision Mask": "none"})"), "");
+    EXPECT_EQ(instance.Params().ValueAt(5, 0, 3000).c[0], 0.0);
+    EXPECT_NE(Apply(R"({"Collision Mask": "Rock"})").find("no mask is named \"Rock\""),
+              std::string::npos);
+}
+
+TEST_F(ApplySceneTest, WrongValuesNameTheParameter) {
+    EXPECT_EQ(Apply(R"({"Segments": 2.5})"),
+              "scene.json: params.\"Segments\": expected an integer");
+    EXPECT_EQ(Apply(R"({"Point B": [1]})"), "scene.json: params.\"Point B\": expected [x, y]");
+    EXPECT_EQ(Apply(R"({"Rope Color": "red"})"),
+              "scene.json: params.\"Rope Color\": expected \"#RRGGBB\" or \"#RRGGBBAA\"");
+    EXPECT_EQ(Apply(R"({"Tearing": 1})"), "scene.json: params.\"Tearing\": expected true or false");
+    EXPECT_EQ(Apply(R"({"Friction": 1})"),
+              "scene.json: params.\"Friction\": the effect has no such parameter");
+    EXPECT_NE(Apply(R"({"Physics": 1})").find("takes no value"), std::string::npos);
+    EXPECT_NE(Apply(R"({"Point B": [100000, 0]})").find("does not fit 16.16"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarsivel::host

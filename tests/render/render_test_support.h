@@ -1,0 +1,81 @@
+// Records built by hand and a way to run the CPU renderer as smart render
+// would, through the counting reference host.
+#ifndef TARSIVEL_TESTS_RENDER_RENDER_TEST_SUPPORT_H
+#define TARSIVEL_TESTS_RENDER_RENDER_TEST_SUPPORT_H
+
+#include <memory>
+#include <vector>
+
+#include "host/effect_instance.h"
+#include "host/image_world.h"
+#include "physics/rope_render_data.h"
+#include "render/argb_view.h"
+#include "render/render_rope_cpu.h"
+
+namespace tarsivel::testing {
+
+using host::ImageWorld;
+using host::PixelDepth;
+
+inline RopeRenderData OpaqueRecord(float red, float green, float blue) {
+    RopeRenderData record;
+    record.colorA = 1.0f;
+    record.colorR = red;
+    record.colorG = green;
+    record.colorB = blue;
+    return record;
+}
+
+inline void AddPiece(RopeRenderData& record, float x0, float y0, float x1, float y1,
+                     float thickStart, float thickEnd) {
+    record.points.insert(record.points.end(), {x0, y0, x1, y1});
+    record.segThickness.insert(record.segThickness.end(), {thickStart, thickEnd});
+}
+
+inline void AddNode(RopeRenderData& record, float x, float y, float radius) {
+    record.nodePoints.insert(record.nodePoints.end(), {x, y});
+    record.nodeThickness.push_back(radius);
+}
+
+// Runs RenderRopeCPU as a command of `instance`, catching a thrown code the
+// way the dispatcher does. `format` defaults to the output world's own.
+inline host::CommandResult RenderThroughHost(host::EffectInstance& instance, ImageWorld& input,
+                                             ImageWorld& output, const RopeRenderData& record,
+                                             PF_PixelFormat format = 0,
+                                             host::CommandSettings settings = {}) {
+    const PF_PixelFormat used = format != 0 ? format : output.Format();
+    return instance.RunHandler(
+        [&](PF_InData* in_data, PF_OutData* out_data) -> PF_Err {
+            try {
+                return RenderRopeCPU(in_data, out_data, used, input.World(), output.World(),
+                                     nullptr, record);
+            } catch (PF_Err err) {
+                return err;
+            }
+        },
+        settings);
+}
+
+template <class Channel>
+ArgbView<Channel> ViewOf(ImageWorld& world) {
+    return {static_cast<uint8_t*>(world.World()->data), world.Width(), world.Height(),
+            world.Rowbytes()};
+}
+
+// True when every channel of every pixel is equal in the two worlds.
+inline bool SamePixels(const ImageWorld& a, const ImageWorld& b) {
+    for (int32_t y = 0; y < a.Height(); ++y) {
+        for (int32_t x = 0; x < a.Width(); ++x) {
+            const PF_PixelFloat p = a.ReadFloat(x, y);
+            const PF_PixelFloat q = b.ReadFloat(x, y);
+            if (p.alpha != q.alpha || p.red != q.red || p.green != q.green || p.blue != q.blue) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace tarsivel::testing
+
+#endif
