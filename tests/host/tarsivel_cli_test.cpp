@@ -107,6 +107,34 @@ TEST_F(CliTest, RendersEveryDepthToTheSameRope) {
     EXPECT_GT(drawn, 100);
 }
 
+// A known-good frame, looked at once: the rope resting on its floor mask, with
+// node markers, composited over the layer's colour.
+TEST_F(CliTest, FrameMatchesTheKnownGoodOne) {
+    const std::string scene = Scene("golden.json", R"({"format": "tarsivel-scene/1",
+        "layer": {"width": 96, "height": 64, "background": "#203040"},
+        "time": {"fps": 30, "frames": 4},
+        "masks": [{"name": "Floor", "vertices": [[10, 50], [86, 50], [86, 60], [10, 60]]}],
+        "params": {"Point A": [20, 10], "Point B": [{"frame": 0, "value": [76, 10]},
+                                                   {"frame": 3, "value": [60, 20]}],
+                   "Rope Length": 120, "Segments": 12, "Thickness Start": 5,
+                   "Thickness End": 2, "Rope Color": "#40C0FF", "Collision Mask": "Floor",
+                   "Composite On Original": true, "Display Segment Nodes": true}})");
+    ASSERT_EQ(Tarsivel("render " + scene + " -s 3 -e 3 -o " + (dir / "f.png").string()).code, 0);
+    auto frame = host::ReadPng((dir / "f.png").string(), host::PixelDepth::k8);
+    auto golden = host::ReadPng(std::string(TARSIVEL_GOLDEN_DIR) + "/cli_small_0003.png",
+                                host::PixelDepth::k8);
+    ASSERT_EQ(frame->Width(), golden->Width());
+    int differing = 0;
+    for (int32_t y = 0; y < 64; ++y) {
+        for (int32_t x = 0; x < 96; ++x) {
+            const PF_Pixel a = frame->Read8(x, y);
+            const PF_Pixel b = golden->Read8(x, y);
+            differing += std::memcmp(&a, &b, sizeof a) != 0;
+        }
+    }
+    EXPECT_EQ(differing, 0);
+}
+
 TEST_F(CliTest, OpenClFramesMatchTheCpu) {
     const std::string scene = SmallScene();
     const CliRun gpu = Tarsivel("render " + scene + " --renderer opencl -s 2 -e 2 -o " +
