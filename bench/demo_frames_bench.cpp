@@ -46,7 +46,14 @@ void BM_DemoPreRender(benchmark::State& state) {
         benchmark::DoNotOptimize(demo.renderer->PreRender(frame, session).err);
     }
 }
-BENCHMARK(BM_DemoPreRender)->Arg(0)->Arg(15)->Arg(30)->Arg(45)->Arg(60)->Arg(75)->Arg(89)
+BENCHMARK(BM_DemoPreRender)
+    ->Arg(0)
+    ->Arg(15)
+    ->Arg(30)
+    ->Arg(45)
+    ->Arg(60)
+    ->Arg(75)
+    ->Arg(89)
     ->Unit(benchmark::kMillisecond);
 
 void BM_DemoWholeFrame(benchmark::State& state) {

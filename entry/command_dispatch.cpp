@@ -25,9 +25,12 @@ bool IsHandled(PF_Cmd cmd) {
 
 PF_Err RunHandler(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, void* extra) {
     switch (cmd) {
-        case PF_Cmd_ABOUT: return About(in_data, out_data);
-        case PF_Cmd_GLOBAL_SETUP: return GlobalSetup(in_data, out_data);
-        case PF_Cmd_PARAMS_SETUP: return ParamsSetup(in_data, out_data);
+        case PF_Cmd_ABOUT:
+            return About(in_data, out_data);
+        case PF_Cmd_GLOBAL_SETUP:
+            return GlobalSetup(in_data, out_data);
+        case PF_Cmd_PARAMS_SETUP:
+            return ParamsSetup(in_data, out_data);
         case PF_Cmd_SMART_PRE_RENDER:
             return SmartPreRender(in_data, out_data, static_cast<PF_PreRenderExtra*>(extra));
         case PF_Cmd_SMART_RENDER:
@@ -39,7 +42,8 @@ PF_Err RunHandler(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, void* ex
         case PF_Cmd_GPU_DEVICE_SETDOWN:
             return GPUDeviceSetdown(in_data, out_data,
                                     static_cast<PF_GPUDeviceSetdownExtra*>(extra));
-        default: return PF_Err_NONE;
+        default:
+            return PF_Err_NONE;
     }
 }
 

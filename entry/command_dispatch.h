@@ -8,8 +8,8 @@
 
 namespace tarsivel {
 
-PF_Err DispatchCommand(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
-                       PF_ParamDef* params[], PF_LayerDef* output, void* extra);
+PF_Err DispatchCommand(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                       PF_LayerDef* output, void* extra);
 
 }  // namespace tarsivel
 

@@ -11,7 +11,7 @@
 namespace tarsivel {
 
 class HostSuiteSet {
-public:
+  public:
     // Throws PF_Err_BAD_CALLBACK_PARAM without a basic suite.
     explicit HostSuiteSet(SPBasicSuite* basic);
     ~HostSuiteSet();
@@ -24,7 +24,7 @@ public:
         return *static_cast<const Suite*>(Acquire(name, version));
     }
 
-private:
+  private:
     struct Held {
         const char* name;
         int32_t version;

@@ -14,16 +14,16 @@ namespace tarsivel {
 [[noreturn]] void ThrowMissingSuite(PF_OutData* out_data, const PF_UtilCallbacks* utils);
 
 class ScopedSuiteHandle {
-public:
-    ScopedSuiteHandle(SPBasicSuite* basic, const char* name, int32_t version,
-                      PF_OutData* out_data, const PF_UtilCallbacks* utils);
+  public:
+    ScopedSuiteHandle(SPBasicSuite* basic, const char* name, int32_t version, PF_OutData* out_data,
+                      const PF_UtilCallbacks* utils);
     ~ScopedSuiteHandle();
     ScopedSuiteHandle(const ScopedSuiteHandle&) = delete;
     ScopedSuiteHandle& operator=(const ScopedSuiteHandle&) = delete;
 
     const void* get() const { return suite_; }
 
-private:
+  private:
     SPBasicSuite* basic_;
     const char* name_;
     int32_t version_;
@@ -32,7 +32,7 @@ private:
 
 template <class Suite>
 class ScopedSuite {
-public:
+  public:
     ScopedSuite(SPBasicSuite* basic, const char* name, int32_t version,
                 PF_OutData* out_data = nullptr, const PF_UtilCallbacks* utils = nullptr)
         : handle_(basic, name, version, out_data, utils) {}
@@ -47,7 +47,7 @@ public:
     const Suite* operator->() const { return static_cast<const Suite*>(handle_.get()); }
     const Suite& operator*() const { return *operator->(); }
 
-private:
+  private:
     ScopedSuiteHandle handle_;
 };
 

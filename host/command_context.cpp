@@ -43,6 +43,8 @@ CommandContext* CommandContext::FromEffectRef(PF_ProgPtr effect_ref) {
     return context != nullptr && context->magic_ == kMagic ? context : nullptr;
 }
 
-CommandContext* CommandContext::Current() { return currentCommand; }
+CommandContext* CommandContext::Current() {
+    return currentCommand;
+}
 
 }  // namespace tarsivel::host

@@ -33,7 +33,7 @@ struct CommandSettings {
 };
 
 class CommandContext {
-public:
+  public:
     CommandContext(EffectInstance& instance, const CommandSettings& settings);
     CommandContext(const CommandContext&) = delete;
     CommandContext& operator=(const CommandContext&) = delete;
@@ -57,7 +57,7 @@ public:
     // reference, such as the basic suite's).
     static CommandContext* Current();
 
-private:
+  private:
     static constexpr uint32_t kMagic = 0x54734378;
     uint32_t magic_ = kMagic;
     EffectInstance& instance_;

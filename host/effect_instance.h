@@ -30,7 +30,7 @@ struct CommandResult {
 };
 
 class EffectInstance {
-public:
+  public:
     explicit EffectInstance(PF_EffectMainFunc entry, int32_t layerWidth = 1920,
                             int32_t layerHeight = 1080);
 
@@ -61,7 +61,7 @@ public:
     std::vector<PrPixelFormat> SupportedPixelFormats() const;
     int PixelFormatClears() const;
 
-private:
+  private:
     CommandResult Settle(CommandContext& command, PF_Err err);
 
     PF_EffectMainFunc entry_;

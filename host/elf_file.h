@@ -12,7 +12,7 @@
 namespace tarsivel::host {
 
 class ElfFile {
-public:
+  public:
     // Null with `error` set when the file cannot be read or is no 64-bit ELF.
     static std::optional<ElfFile> Open(const std::string& path, std::string& error);
 
@@ -20,7 +20,7 @@ public:
     // Defined global or weak symbols of the dynamic symbol table.
     std::vector<std::string> ExportedSymbols() const;
 
-private:
+  private:
     struct SectionInfo {
         std::string name;
         uint32_t type;

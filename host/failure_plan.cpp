@@ -4,30 +4,54 @@ namespace tarsivel::host {
 
 const char* HostCallName(HostCall call) {
     switch (call) {
-        case HostCall::AcquireSuite: return "AcquireSuite";
-        case HostCall::AddParam: return "add_param";
-        case HostCall::CheckoutParam: return "checkout_param";
-        case HostCall::CheckinParam: return "checkin_param";
-        case HostCall::AddSupportedPixelFormat: return "AddSupportedPixelFormat";
-        case HostCall::ClearSupportedPixelFormats: return "ClearSupportedPixelFormats";
-        case HostCall::CheckoutLayer: return "checkout_layer";
-        case HostCall::CheckoutLayerPixels: return "checkout_layer_pixels";
-        case HostCall::CheckoutOutput: return "checkout_output";
-        case HostCall::CheckinLayerPixels: return "checkin_layer_pixels";
-        case HostCall::NumPaths: return "PF_NumPaths";
-        case HostCall::PathInfo: return "PF_PathInfo";
-        case HostCall::CheckoutPath: return "PF_CheckoutPath";
-        case HostCall::CheckinPath: return "PF_CheckinPath";
-        case HostCall::PathIsOpen: return "PF_PathIsOpen";
-        case HostCall::PathNumSegments: return "PF_PathNumSegments";
-        case HostCall::PathVertexInfo: return "PF_PathVertexInfo";
-        case HostCall::GetPixelFormat: return "PF_GetPixelFormat";
-        case HostCall::WorldCopy: return "copy";
-        case HostCall::GetDeviceInfo: return "GetDeviceInfo";
-        case HostCall::GetGPUWorldData: return "GetGPUWorldData";
-        case HostCall::NewHandle: return "host_new_handle";
-        case HostCall::DisposeHandle: return "host_dispose_handle";
-        case HostCall::PluginDataCallback: return "plug-in data callback";
+        case HostCall::AcquireSuite:
+            return "AcquireSuite";
+        case HostCall::AddParam:
+            return "add_param";
+        case HostCall::CheckoutParam:
+            return "checkout_param";
+        case HostCall::CheckinParam:
+            return "checkin_param";
+        case HostCall::AddSupportedPixelFormat:
+            return "AddSupportedPixelFormat";
+        case HostCall::ClearSupportedPixelFormats:
+            return "ClearSupportedPixelFormats";
+        case HostCall::CheckoutLayer:
+            return "checkout_layer";
+        case HostCall::CheckoutLayerPixels:
+            return "checkout_layer_pixels";
+        case HostCall::CheckoutOutput:
+            return "checkout_output";
+        case HostCall::CheckinLayerPixels:
+            return "checkin_layer_pixels";
+        case HostCall::NumPaths:
+            return "PF_NumPaths";
+        case HostCall::PathInfo:
+            return "PF_PathInfo";
+        case HostCall::CheckoutPath:
+            return "PF_CheckoutPath";
+        case HostCall::CheckinPath:
+            return "PF_CheckinPath";
+        case HostCall::PathIsOpen:
+            return "PF_PathIsOpen";
+        case HostCall::PathNumSegments:
+            return "PF_PathNumSegments";
+        case HostCall::PathVertexInfo:
+            return "PF_PathVertexInfo";
+        case HostCall::GetPixelFormat:
+            return "PF_GetPixelFormat";
+        case HostCall::WorldCopy:
+            return "copy";
+        case HostCall::GetDeviceInfo:
+            return "GetDeviceInfo";
+        case HostCall::GetGPUWorldData:
+            return "GetGPUWorldData";
+        case HostCall::NewHandle:
+            return "host_new_handle";
+        case HostCall::DisposeHandle:
+            return "host_dispose_handle";
+        case HostCall::PluginDataCallback:
+            return "plug-in data callback";
     }
     return "unknown host call";
 }

@@ -14,7 +14,7 @@
 namespace tarsivel::host {
 
 class FailurePlan {
-public:
+  public:
     // The nth matching call (counted from 1) fails with `error`. A target narrows
     // which calls count (a suite's name, a parameter's index as text); an empty
     // target matches every call of that kind.
@@ -25,7 +25,7 @@ public:
     // Counts one call and says whether it must fail.
     std::optional<PF_Err> Consult(HostCall call, std::string_view target = {});
 
-private:
+  private:
     struct Rule {
         HostCall call;
         std::string target;

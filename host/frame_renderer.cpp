@@ -32,7 +32,8 @@ void Reduce(const ImageWorld& source, int32_t n, ImageWorld& target) {
                 }
             }
             const float covered = float(count);
-            target.WriteFloat(x, y, {sum[0] / covered, sum[1] / covered, sum[2] / covered, sum[3] / covered});
+            target.WriteFloat(
+                x, y, {sum[0] / covered, sum[1] / covered, sum[2] / covered, sum[3] / covered});
         }
     }
 }
@@ -57,8 +58,8 @@ std::unique_ptr<ImageWorld> MakeBackground(const Scene& scene, int32_t downsampl
     auto world = std::make_unique<ImageWorld>(w, h, depth);
     const SceneBackground& bg = scene.background;
     if (bg.kind == SceneBackground::Kind::Color) {
-        world->Fill({bg.rgba[3] / 255.0f, bg.rgba[0] / 255.0f, bg.rgba[1] / 255.0f,
-                     bg.rgba[2] / 255.0f});
+        world->Fill(
+            {bg.rgba[3] / 255.0f, bg.rgba[0] / 255.0f, bg.rgba[1] / 255.0f, bg.rgba[2] / 255.0f});
     } else if (bg.kind == SceneBackground::Kind::Image) {
         std::unique_ptr<ImageWorld> image;
         try {
@@ -141,8 +142,7 @@ FrameOutcome FrameRenderer::Render(int32_t frame) {
 
 void FrameRenderer::RenderCpu(const CommandSettings& settings, void* record,
                               FrameOutcome& outcome) {
-    auto output = std::make_unique<ImageWorld>(background_->Width(), background_->Height(),
-                                               depth_);
+    auto output = std::make_unique<ImageWorld>(background_->Width(), background_->Height(), depth_);
     SmartRenderSession session(const_cast<PF_EffectWorld*>(background_->World()), output->World(),
                                record);
     if (Settle(session.Run(instance_, settings, false), "smart render", outcome)) {

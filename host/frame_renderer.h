@@ -35,7 +35,7 @@ std::unique_ptr<ImageWorld> MakeBackground(const Scene& scene, int32_t downsampl
                                            PixelDepth depth);
 
 class FrameRenderer {
-public:
+  public:
     // `gpu` null renders on the CPU; otherwise `gpuData` is what device set-up
     // returned for device `deviceIndex`.
     FrameRenderer(EffectInstance& instance, const Scene& scene, int depth, int32_t downsample,
@@ -47,7 +47,7 @@ public:
     // Pre-render alone, leaving the record in the session for reading.
     FrameOutcome PreRender(int32_t frame, std::unique_ptr<PreRenderSession>& session);
 
-private:
+  private:
     bool Settle(const CommandResult& result, const char* command, FrameOutcome& outcome) const;
     void RenderCpu(const CommandSettings& settings, void* record, FrameOutcome& outcome);
     void RenderGpu(const CommandSettings& settings, void* record, FrameOutcome& outcome);

@@ -97,14 +97,22 @@ int AnsiSprintf(A_char* buffer, const A_char* format, ...) {
     return written;
 }
 
-A_char* AnsiStrcpy(A_char* dest, const A_char* src) { return std::strcpy(dest, src); }
+A_char* AnsiStrcpy(A_char* dest, const A_char* src) {
+    return std::strcpy(dest, src);
+}
 
 }  // namespace
 
-SPBasicSuite* BasicSuite() { return &basicSuite; }
+SPBasicSuite* BasicSuite() {
+    return &basicSuite;
+}
 
-PF_InteractCallbacks InteractCallbacks() { return {CheckoutParam, CheckinParam, AddParam}; }
+PF_InteractCallbacks InteractCallbacks() {
+    return {CheckoutParam, CheckinParam, AddParam};
+}
 
-PF_UtilCallbacks UtilCallbacks() { return {{AnsiSprintf, AnsiStrcpy}}; }
+PF_UtilCallbacks UtilCallbacks() {
+    return {{AnsiSprintf, AnsiStrcpy}};
+}
 
 }  // namespace tarsivel::host

@@ -38,7 +38,9 @@ bool Ledger::ParamCheckedIn(const PF_ParamDef* def) {
     return true;
 }
 
-void Ledger::PathCheckedOut(const void* path) { outstandingPaths_.push_back(path); }
+void Ledger::PathCheckedOut(const void* path) {
+    outstandingPaths_.push_back(path);
+}
 
 bool Ledger::PathCheckedIn(const void* path) {
     auto it = std::find(outstandingPaths_.begin(), outstandingPaths_.end(), path);
@@ -50,7 +52,9 @@ bool Ledger::PathCheckedIn(const void* path) {
     return true;
 }
 
-void Ledger::LayerCheckedOut(int32_t checkoutId) { outstandingLayers_.push_back(checkoutId); }
+void Ledger::LayerCheckedOut(int32_t checkoutId) {
+    outstandingLayers_.push_back(checkoutId);
+}
 
 bool Ledger::LayerCheckedIn(int32_t checkoutId) {
     auto it = std::find(outstandingLayers_.begin(), outstandingLayers_.end(), checkoutId);
@@ -78,7 +82,9 @@ std::vector<int32_t> Ledger::CheckoutTimes(PF_ParamIndex index) const {
     return times;
 }
 
-void Ledger::Misuse(std::string what) { misuses_.push_back(std::move(what)); }
+void Ledger::Misuse(std::string what) {
+    misuses_.push_back(std::move(what));
+}
 
 int Ledger::SuiteAcquisitions(const std::string& name, int32_t version) const {
     auto it = suites_.find({name, version});

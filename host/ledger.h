@@ -16,7 +16,7 @@
 namespace tarsivel::host {
 
 class Ledger {
-public:
+  public:
     void SuiteAcquired(const std::string& name, int32_t version);
     // Returns false (and notes a misuse) when the suite was not held.
     bool SuiteReleased(const std::string& name, int32_t version);
@@ -51,7 +51,7 @@ public:
     // Everything left outstanding and every misuse, one line each; empty when balanced.
     std::vector<std::string> Imbalances() const;
 
-private:
+  private:
     struct SuiteCount {
         int acquired = 0;
         int released = 0;

@@ -11,7 +11,9 @@ double Seconds(int32_t time, uint32_t scale) {
     return scale == 0 ? double(time) : double(time) / double(scale);
 }
 
-double Mix(double a, double b, double f) { return a + (b - a) * f; }
+double Mix(double a, double b, double f) {
+    return a + (b - a) * f;
+}
 
 MaskVertex Mix(const MaskVertex& a, const MaskVertex& b, double f) {
     return {Mix(a.x, b.x, f),     Mix(a.y, b.y, f),       Mix(a.inX, b.inX, f),
@@ -47,7 +49,9 @@ std::vector<MaskVertex> VerticesAt(const std::vector<MaskKeyframe>& keys, int32_
 
 }  // namespace
 
-MaskVertex CornerVertex(double x, double y) { return {x, y, x, y, x, y}; }
+MaskVertex CornerVertex(double x, double y) {
+    return {x, y, x, y, x, y};
+}
 
 PF_PathID MaskStore::Add(bool open, std::vector<MaskVertex> vertices) {
     return AddKeyframed(open, {MaskKeyframe{0, std::move(vertices)}});
@@ -86,8 +90,7 @@ std::optional<PF_PathID> MaskStore::IdAt(int32_t index) const {
     return masks_[std::size_t(index)].id;
 }
 
-std::optional<MaskOutline> MaskStore::OutlineAt(PF_PathID id, int32_t time,
-                                                uint32_t scale) const {
+std::optional<MaskOutline> MaskStore::OutlineAt(PF_PathID id, int32_t time, uint32_t scale) const {
     std::shared_lock lock(mutex_);
     for (const Mask& mask : masks_) {
         if (mask.id == id) {

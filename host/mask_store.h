@@ -37,7 +37,7 @@ struct MaskOutline {
 MaskVertex CornerVertex(double x, double y);
 
 class MaskStore {
-public:
+  public:
     // Appends a mask after the existing ones and returns its id.
     PF_PathID Add(bool open, std::vector<MaskVertex> vertices);
     // Keyframe times must strictly increase (std::invalid_argument otherwise).
@@ -51,7 +51,7 @@ public:
     // count the earlier keyframe holds.
     std::optional<MaskOutline> OutlineAt(PF_PathID id, int32_t time, uint32_t scale) const;
 
-private:
+  private:
     struct Mask {
         PF_PathID id;
         bool open;

@@ -20,19 +20,25 @@ bool IsDeclarableKind(PF_ParamType kind) {
         case PF_Param_FLOAT_SLIDER:
         case PF_Param_PATH:
         case PF_Param_GROUP_START:
-        case PF_Param_GROUP_END: return true;
-        default: return false;
+        case PF_Param_GROUP_END:
+            return true;
+        default:
+            return false;
     }
 }
 
 // Checkboxes and the mask choice jump from keyframe to keyframe.
-bool AlwaysHolds(PF_ParamType kind) { return kind == PF_Param_CHECKBOX || kind == PF_Param_PATH; }
+bool AlwaysHolds(PF_ParamType kind) {
+    return kind == PF_Param_CHECKBOX || kind == PF_Param_PATH;
+}
 
 double Seconds(int32_t time, uint32_t scale) {
     return scale == 0 ? double(time) : double(time) / double(scale);
 }
 
-double Ratio(PF_RationalScale r) { return r.den == 0 ? 1.0 : double(r.num) / double(r.den); }
+double Ratio(PF_RationalScale r) {
+    return r.den == 0 ? 1.0 : double(r.num) / double(r.den);
+}
 
 int32_t RoundToInt(double v) {
     const double r = std::round(v);
@@ -41,7 +47,9 @@ int32_t RoundToInt(double v) {
     return int32_t(std::clamp(std::isnan(r) ? 0.0 : r, lo, hi));
 }
 
-A_u_char RoundToByte(double v) { return A_u_char(std::clamp(RoundToInt(v), 0, 255)); }
+A_u_char RoundToByte(double v) {
+    return A_u_char(std::clamp(RoundToInt(v), 0, 255));
+}
 
 }  // namespace
 
@@ -118,16 +126,22 @@ ParamValue ParamStore::DefaultOf(const PF_ParamDef& def) const {
             const double py = double(u.td.y_dephault) / 65536.0;
             return ParamValue::Point(px * layerWidth_ / 100.0, py * layerHeight_ / 100.0);
         }
-        case PF_Param_CHECKBOX: return ParamValue::Scalar(u.bd.dephault ? 1.0 : 0.0);
-        case PF_Param_SLIDER: return ParamValue::Scalar(double(u.sd.dephault));
-        case PF_Param_FLOAT_SLIDER: return ParamValue::Scalar(double(u.fs_d.dephault));
+        case PF_Param_CHECKBOX:
+            return ParamValue::Scalar(u.bd.dephault ? 1.0 : 0.0);
+        case PF_Param_SLIDER:
+            return ParamValue::Scalar(double(u.sd.dephault));
+        case PF_Param_FLOAT_SLIDER:
+            return ParamValue::Scalar(double(u.fs_d.dephault));
         case PF_Param_COLOR: {
             const PF_Pixel& p = u.cd.dephault;
             return ParamValue::Color(p.alpha, p.red, p.green, p.blue);
         }
-        case PF_Param_ANGLE: return ParamValue::Scalar(double(u.ad.dephault) / 65536.0);
-        case PF_Param_PATH: return ParamValue::Scalar(double(u.path_d.dephault));
-        default: return ParamValue{};
+        case PF_Param_ANGLE:
+            return ParamValue::Scalar(double(u.ad.dephault) / 65536.0);
+        case PF_Param_PATH:
+            return ParamValue::Scalar(double(u.path_d.dephault));
+        default:
+            return ParamValue{};
     }
 }
 
@@ -137,16 +151,18 @@ ParamValue ParamStore::Clamp(const PF_ParamDef& def, ParamValue v) const {
             v.c[0] = std::clamp(v.c[0], double(def.u.sd.valid_min), double(def.u.sd.valid_max));
             break;
         case PF_Param_FLOAT_SLIDER:
-            v.c[0] =
-                std::clamp(v.c[0], double(def.u.fs_d.valid_min), double(def.u.fs_d.valid_max));
+            v.c[0] = std::clamp(v.c[0], double(def.u.fs_d.valid_min), double(def.u.fs_d.valid_max));
             break;
         case PF_Param_COLOR:
             for (double& c : v.c) {
                 c = std::clamp(c, 0.0, 255.0);
             }
             break;
-        case PF_Param_CHECKBOX: v.c[0] = v.c[0] != 0.0 ? 1.0 : 0.0; break;
-        default: break;
+        case PF_Param_CHECKBOX:
+            v.c[0] = v.c[0] != 0.0 ? 1.0 : 0.0;
+            break;
+        default:
+            break;
     }
     PF_Fixed unused = 0;
     const bool fixedKind = def.param_type == PF_Param_POINT || def.param_type == PF_Param_ANGLE;
@@ -213,8 +229,8 @@ ParamValue ParamStore::ValueAt(PF_ParamIndex index, int32_t time, uint32_t scale
     return v;
 }
 
-PF_Err ParamStore::Deliver(PF_ParamIndex index, int32_t time, uint32_t scale,
-                           PF_RationalScale dsX, PF_RationalScale dsY, PF_ParamDef* out) const {
+PF_Err ParamStore::Deliver(PF_ParamIndex index, int32_t time, uint32_t scale, PF_RationalScale dsX,
+                           PF_RationalScale dsY, PF_ParamDef* out) const {
     ParamValue v;
     {
         std::shared_lock lock(mutex_);
@@ -239,15 +255,24 @@ PF_Err ParamStore::Deliver(PF_ParamIndex index, int32_t time, uint32_t scale,
                 return PF_Err_BAD_CALLBACK_PARAM;
             }
             break;
-        case PF_Param_CHECKBOX: u.bd.value = RoundToInt(v.c[0]); break;
-        case PF_Param_SLIDER: u.sd.value = RoundToInt(v.c[0]); break;
-        case PF_Param_FLOAT_SLIDER: u.fs_d.value = v.c[0]; break;
+        case PF_Param_CHECKBOX:
+            u.bd.value = RoundToInt(v.c[0]);
+            break;
+        case PF_Param_SLIDER:
+            u.sd.value = RoundToInt(v.c[0]);
+            break;
+        case PF_Param_FLOAT_SLIDER:
+            u.fs_d.value = v.c[0];
+            break;
         case PF_Param_COLOR:
             u.cd.value = PF_Pixel{RoundToByte(v.c[0]), RoundToByte(v.c[1]), RoundToByte(v.c[2]),
                                   RoundToByte(v.c[3])};
             break;
-        case PF_Param_PATH: u.path_d.path_id = PF_PathID(std::max(0, RoundToInt(v.c[0]))); break;
-        default: break;
+        case PF_Param_PATH:
+            u.path_d.path_id = PF_PathID(std::max(0, RoundToInt(v.c[0])));
+            break;
+        default:
+            break;
     }
     return PF_Err_NONE;
 }

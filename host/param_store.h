@@ -20,7 +20,7 @@ struct Declaration {
 };
 
 class ParamStore {
-public:
+  public:
     ParamStore(int32_t layerWidth, int32_t layerHeight);
 
     // Checks a definition and appends it. Returns 0, or PF_Err_BAD_CALLBACK_PARAM
@@ -48,7 +48,7 @@ public:
     PF_Err Deliver(PF_ParamIndex index, int32_t time, uint32_t scale, PF_RationalScale dsX,
                    PF_RationalScale dsY, PF_ParamDef* out) const;
 
-private:
+  private:
     struct Entry {
         PF_ParamDef def;
         ParamValue value;            // used when there are no keyframes

@@ -19,7 +19,9 @@ struct PF_PathOutline {
 namespace tarsivel::host {
 namespace {
 
-double Ratio(PF_RationalScale r) { return r.den == 0 ? 1.0 : double(r.num) / double(r.den); }
+double Ratio(PF_RationalScale r) {
+    return r.den == 0 ? 1.0 : double(r.num) / double(r.den);
+}
 
 // Counts the call and applies the command's failure plan.
 CommandContext* Enter(PF_ProgPtr effect_ref, HostCall call, const std::string& target,

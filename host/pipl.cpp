@@ -53,8 +53,8 @@ std::optional<Pipl> DecodePipl(const std::vector<uint8_t>& bytes, std::string& e
             error = "PiPL property " + std::to_string(i) + " runs past the end";
             return std::nullopt;
         }
-        PiplProperty p{Le32(bytes, at), Le32(bytes, at + 4), Le32(bytes, at + 8),
-                       Le32(bytes, at + 12), {}};
+        PiplProperty p{
+            Le32(bytes, at), Le32(bytes, at + 4), Le32(bytes, at + 8), Le32(bytes, at + 12), {}};
         at += 16;
         // The reader moves on by the length rounded up to 4.
         const std::size_t padded = (std::size_t(p.length) + 3) / 4 * 4;
@@ -88,7 +88,9 @@ std::string ZeroTerminatedString(const PiplProperty& p) {
     return text;
 }
 
-uint32_t U32(const PiplProperty& p) { return p.data.size() >= 4 ? Le32(p.data, 0) : 0; }
+uint32_t U32(const PiplProperty& p) {
+    return p.data.size() >= 4 ? Le32(p.data, 0) : 0;
+}
 
 uint16_t U16(const PiplProperty& p, std::size_t index) {
     const std::size_t at = 2 * index;

@@ -44,7 +44,9 @@ PreRenderSession::PreRenderSession(const EffectInstance& instance,
     extra_ = PF_PreRenderExtra{&input_, &output_, &callbacks_};
 }
 
-PreRenderSession::~PreRenderSession() { DeleteRecord(); }
+PreRenderSession::~PreRenderSession() {
+    DeleteRecord();
+}
 
 CommandResult PreRenderSession::Run(EffectInstance& instance, const CommandSettings& settings) {
     return instance.Run(PF_Cmd_SMART_PRE_RENDER, settings, &extra_, this);

@@ -21,7 +21,7 @@ struct LayerCheckoutCall {
 };
 
 class PreRenderSession {
-public:
+  public:
     // The request covers the layer at the command's downsample factor.
     PreRenderSession(const EffectInstance& instance, const CommandSettings& settings);
     // Deletes a record still held, as the host does when it is done with it.
@@ -47,7 +47,7 @@ public:
     // The checkout_layer callback's way back to its session.
     PF_Err CheckoutLayer(const LayerCheckoutCall& call, PF_CheckoutResult* result);
 
-private:
+  private:
     PF_PreRenderInput input_{};
     PF_PreRenderOutput output_{};
     PF_PreRenderCallbacks callbacks_{};

@@ -13,7 +13,7 @@ using nlohmann::json;
 
 // A value of the document with the key path that leads to it, for messages.
 class Node {
-public:
+  public:
     Node(const json& value, std::string path, const std::string& file)
         : value_(value), path_(std::move(path)), file_(file) {}
 
@@ -85,7 +85,7 @@ public:
         return value_.size();
     }
 
-private:
+  private:
     bool IsWholeFloat() const {
         return value_.is_number_float() && std::floor(value_.get<double>()) == value_.get<double>();
     }
@@ -153,7 +153,8 @@ void ReadTime(const Node& time, Scene& scene) {
             time.Child("fps").Fail("out of range");
         }
         if (scaled != fps * 100.0) {
-            scene.warnings.push_back(scene.path + ": time.fps: " + time.Child("fps").Value().dump() +
+            scene.warnings.push_back(scene.path +
+                                     ": time.fps: " + time.Child("fps").Value().dump() +
                                      " × 100 is not whole; the time scale is rounded to " +
                                      std::to_string(int64_t(scaled)));
         }
@@ -310,7 +311,9 @@ void ReadMasks(const Node& masks, Scene& scene) {
 
 }  // namespace
 
-int32_t Scene::KeyTime(double frame) const { return int32_t(std::round(frame * timeStep)); }
+int32_t Scene::KeyTime(double frame) const {
+    return int32_t(std::round(frame * timeStep));
+}
 
 Scene ParseScene(const nlohmann::json& document, const std::string& path) {
     Scene scene;

@@ -17,7 +17,7 @@ namespace tarsivel::host {
 
 // A scene that cannot be used; the message names the file and the key.
 class SceneError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

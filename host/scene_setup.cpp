@@ -8,7 +8,7 @@ namespace {
 using nlohmann::json;
 
 class ValueReader {
-public:
+  public:
     ValueReader(const Scene& scene, const SceneParam& param, const PF_ParamDef& def)
         : scene_(scene), param_(param), def_(def) {}
 
@@ -18,7 +18,8 @@ public:
 
     ParamValue Read(const json& v, bool& clamped) const {
         switch (def_.param_type) {
-            case PF_Param_POINT: return Point(v);
+            case PF_Param_POINT:
+                return Point(v);
             case PF_Param_CHECKBOX:
                 if (!v.is_boolean()) {
                     Fail("expected true or false");
@@ -32,14 +33,18 @@ public:
                               clamped);
             case PF_Param_FLOAT_SLIDER:
                 return Ranged(Number(v), def_.u.fs_d.valid_min, def_.u.fs_d.valid_max, clamped);
-            case PF_Param_COLOR: return Color(v);
-            case PF_Param_ANGLE: return ParamValue::Scalar(Number(v));
-            case PF_Param_PATH: return ParamValue::Scalar(double(MaskChoice(v)));
-            default: Fail("this entry is a group and takes no value");
+            case PF_Param_COLOR:
+                return Color(v);
+            case PF_Param_ANGLE:
+                return ParamValue::Scalar(Number(v));
+            case PF_Param_PATH:
+                return ParamValue::Scalar(double(MaskChoice(v)));
+            default:
+                Fail("this entry is a group and takes no value");
         }
     }
 
-private:
+  private:
     double Number(const json& v) const {
         if (!v.is_number()) {
             Fail("expected a number");
@@ -102,8 +107,7 @@ void ApplyParam(const Scene& scene, const SceneParam& param, EffectInstance& ins
     if (index < 0) {
         throw SceneError(scene.path + ": " + param.key + ": the effect has no such parameter");
     }
-    const ValueReader reader(scene, param,
-                             store.Declarations().at(std::size_t(index - 1)).def);
+    const ValueReader reader(scene, param, store.Declarations().at(std::size_t(index - 1)).def);
     bool clamped = false;
     try {
         if (!param.animated) {

@@ -17,7 +17,9 @@ namespace tarsivel::host {
 void ApplyScene(const Scene& scene, EffectInstance& instance, std::vector<std::string>& warnings);
 
 // The path id a host gives the i-th mask (0-based).
-inline PF_PathID MaskPathId(std::size_t index) { return PF_PathID(100 + index + 1); }
+inline PF_PathID MaskPathId(std::size_t index) {
+    return PF_PathID(100 + index + 1);
+}
 
 }  // namespace tarsivel::host
 

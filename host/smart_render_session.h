@@ -10,7 +10,7 @@
 namespace tarsivel::host {
 
 class SmartRenderSession {
-public:
+  public:
     SmartRenderSession(PF_EffectWorld* input, PF_EffectWorld* output, void* preRenderData);
     SmartRenderSession(const SmartRenderSession&) = delete;
     SmartRenderSession& operator=(const SmartRenderSession&) = delete;
@@ -31,7 +31,7 @@ public:
     PF_Err CheckoutOutput(CommandContext& command, PF_EffectWorld** world);
     PF_Err CheckinLayerPixels(CommandContext& command, A_long checkoutId);
 
-private:
+  private:
     PF_EffectWorld* input_;
     PF_EffectWorld* output_;
     PF_SmartRenderInput inputRecord_{};

@@ -16,7 +16,7 @@ namespace tarsivel::host {
 inline constexpr int32_t kSuiteNotFoundError = 0x53214664;  // 'S!Fd'
 
 class SuiteRegistry {
-public:
+  public:
     void Register(const std::string& name, int32_t version, const void* suite);
     void Withdraw(const std::string& name, int32_t version);
 
@@ -24,7 +24,7 @@ public:
     // nothing when it does not.
     std::optional<const void*> Find(const std::string& name, int32_t version) const;
 
-private:
+  private:
     mutable std::shared_mutex mutex_;
     std::map<std::pair<std::string, int32_t>, const void*> suites_;
 };

@@ -10,11 +10,7 @@ extern "C" {
 #endif
 
 typedef A_long PF_GPU_Framework;
-enum {
-    PF_GPU_Framework_NONE = 0,
-    PF_GPU_Framework_OPENCL = 1,
-    PF_GPU_Framework_CUDA = 3
-};
+enum { PF_GPU_Framework_NONE = 0, PF_GPU_Framework_OPENCL = 1, PF_GPU_Framework_CUDA = 3 };
 
 typedef struct PF_GPUDeviceInfo {
     PF_GPU_Framework device_framework;

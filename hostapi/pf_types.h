@@ -21,11 +21,11 @@ typedef uint8_t PF_Boolean;
 typedef uint64_t A_HandleSize;
 typedef int32_t A_Err;
 typedef int32_t PF_Err;
-typedef int32_t PF_Fixed;   /* signed 16.16 fixed point */
+typedef int32_t PF_Fixed; /* signed 16.16 fixed point */
 typedef double PF_FpLong;
 typedef float PF_FpShort;
 typedef int32_t PF_ParamValue;
-typedef void* PF_ProgPtr;  /* the host's opaque effect reference */
+typedef void* PF_ProgPtr; /* the host's opaque effect reference */
 typedef void** PF_Handle;
 typedef void* PF_PluginDataPtr;
 typedef A_u_long PF_PathID; /* a mask's id, the host's own numbering */

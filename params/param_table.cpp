@@ -18,14 +18,22 @@ constexpr ParamRow Checkbox(ParamIndex index, const char* name, bool on) {
     return {index, PF_Param_CHECKBOX, name, on ? 1.0 : 0.0, 0, 0, 0, 0, 0, 0, 0, {}};
 }
 constexpr ParamRow Slider(ParamIndex index, const char* name, int dflt, int lo, int hi) {
-    return {index, PF_Param_SLIDER, name, double(dflt), double(lo), double(hi), double(lo),
-            double(hi), 0, 0, 0, {}};
+    return {index,      PF_Param_SLIDER,
+            name,       double(dflt),
+            double(lo), double(hi),
+            double(lo), double(hi),
+            0,          0,
+            0,          {}};
 }
 constexpr ParamRow FloatSlider(ParamIndex index, const char* name, double dflt, double validLo,
                                double validHi, double sliderLo, double sliderHi,
                                A_short precision) {
-    return {index, PF_Param_FLOAT_SLIDER, name, dflt, validLo, validHi, sliderLo, sliderHi,
-            precision, 0, 0, {}};
+    return {index,     PF_Param_FLOAT_SLIDER,
+            name,      dflt,
+            validLo,   validHi,
+            sliderLo,  sliderHi,
+            precision, 0,
+            0,         {}};
 }
 constexpr ParamRow Color(ParamIndex index, const char* name, PF_Pixel dflt) {
     return {index, PF_Param_COLOR, name, 0, 0, 0, 0, 0, 0, 0, 0, dflt};
@@ -92,6 +100,8 @@ static_assert(RowsAreInIndexOrder());
 
 }  // namespace
 
-const std::array<ParamRow, kDeclaredParamCount>& ParamTable() { return kTable; }
+const std::array<ParamRow, kDeclaredParamCount>& ParamTable() {
+    return kTable;
+}
 
 }  // namespace tarsivel

@@ -8,7 +8,9 @@
 namespace tarsivel {
 namespace {
 
-PF_Fixed PercentToFixed(double percent) { return PF_Fixed(std::lround(percent * 65536.0)); }
+PF_Fixed PercentToFixed(double percent) {
+    return PF_Fixed(std::lround(percent * 65536.0));
+}
 
 void FillPoint(const ParamRow& row, PF_PointDef& point) {
     point.x_value = point.x_dephault = PercentToFixed(row.pointX);
@@ -42,16 +44,29 @@ void FillFloatSlider(const ParamRow& row, PF_FloatSliderDef& slider) {
     slider.curve_tolerance = 0.05f;
 }
 
-void FillColor(const ParamRow& row, PF_ColorDef& color) { color.value = color.dephault = row.color; }
+void FillColor(const ParamRow& row, PF_ColorDef& color) {
+    color.value = color.dephault = row.color;
+}
 
 void FillKindFields(const ParamRow& row, PF_ParamDef& def) {
     switch (row.kind) {
-        case PF_Param_POINT: FillPoint(row, def.u.td); break;
-        case PF_Param_CHECKBOX: FillCheckbox(row, def.u.bd); break;
-        case PF_Param_SLIDER: FillSlider(row, def.u.sd); break;
-        case PF_Param_FLOAT_SLIDER: FillFloatSlider(row, def.u.fs_d); break;
-        case PF_Param_COLOR: FillColor(row, def.u.cd); break;
-        default: break;  // angle and path default to 0; groups carry no value
+        case PF_Param_POINT:
+            FillPoint(row, def.u.td);
+            break;
+        case PF_Param_CHECKBOX:
+            FillCheckbox(row, def.u.bd);
+            break;
+        case PF_Param_SLIDER:
+            FillSlider(row, def.u.sd);
+            break;
+        case PF_Param_FLOAT_SLIDER:
+            FillFloatSlider(row, def.u.fs_d);
+            break;
+        case PF_Param_COLOR:
+            FillColor(row, def.u.cd);
+            break;
+        default:
+            break;  // angle and path default to 0; groups carry no value
     }
 }
 

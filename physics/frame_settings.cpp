@@ -5,8 +5,7 @@
 
 namespace tarsivel {
 
-CallSettings ReadCallSettings(ParamReader& reader, HostTime at, float ds,
-                              RopeRenderData& record) {
+CallSettings ReadCallSettings(ParamReader& reader, HostTime at, float ds, RopeRenderData& record) {
     CallSettings call;
     call.segmentCount = reader.Integer(kParamSegments, at, 2, 1024);
     call.substeps = reader.Integer(kParamSubsteps, at, 1, 256);

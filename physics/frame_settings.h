@@ -24,8 +24,7 @@ struct CallSettings {
 
 // Reads the call settings in the host's order and fills the record's scalar
 // fields (thicknesses scaled by ds in single precision, colour bytes / 255).
-CallSettings ReadCallSettings(ParamReader& reader, HostTime at, float ds,
-                              RopeRenderData& record);
+CallSettings ReadCallSettings(ParamReader& reader, HostTime at, float ds, RopeRenderData& record);
 
 // Reads the motion parameters of one frame in the host's order into the step
 // settings: anchors, attachments, lengths and accelerations scaled by ds, the

@@ -21,8 +21,8 @@ void AppendSpan(const PF_InData* in_data, const PF_PathDataSuite1& data, PF_Path
                      edges);
 }
 
-void AppendOutline(const PF_InData* in_data, const PF_PathDataSuite1& data,
-                   PF_PathOutlinePtr path, std::vector<MaskCollider>& edges) {
+void AppendOutline(const PF_InData* in_data, const PF_PathDataSuite1& data, PF_PathOutlinePtr path,
+                   std::vector<MaskCollider>& edges) {
     PF_Boolean open = 0;
     if (data.PF_PathIsOpen(in_data->effect_ref, path, &open) != PF_Err_NONE) {
         open = 0;  // taken as closed

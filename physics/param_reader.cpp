@@ -20,7 +20,9 @@ bool ParamReader::Checkout(ParamIndex index, HostTime at, PF_ParamDef& def) {
 
 // The value has been copied by now; a failed check-in changes nothing for the
 // simulation, so its result is not looked at.
-void ParamReader::Checkin(PF_ParamDef& def) { PF_CHECKIN_PARAM(inData_, &def); }
+void ParamReader::Checkin(PF_ParamDef& def) {
+    PF_CHECKIN_PARAM(inData_, &def);
+}
 
 double ParamReader::Float(ParamIndex index, HostTime at) {
     return Read(index, at, 0.0, [](const PF_ParamDef& d) { return d.u.fs_d.value; });

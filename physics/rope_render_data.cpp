@@ -28,7 +28,9 @@ double CatmullRom(double p0, double p1, double p2, double p3, double tau) {
                   (3.0 * p1 - p0 - 3.0 * p2 + p3) * tau3);
 }
 
-double Taper(double start, double end, double a) { return (1.0 - a) * start + a * end; }
+double Taper(double start, double end, double a) {
+    return (1.0 - a) * start + a * end;
+}
 
 struct Neighbours {
     const RopeParticle& p0;
@@ -46,8 +48,8 @@ Neighbours NeighboursOfLink(const Rope& rope, std::size_t j, std::size_t links) 
             hasAfter ? rope[j + 2] : rope[j + 1]};
 }
 
-void AppendLinkPieces(RopeRenderData& record, const Neighbours& n, std::size_t j,
-                      std::size_t slots, double ox, double oy) {
+void AppendLinkPieces(RopeRenderData& record, const Neighbours& n, std::size_t j, std::size_t slots,
+                      double ox, double oy) {
     const double start = double(record.thicknessStart);
     const double end = double(record.thicknessEnd);
     double sx = n.p1.x - ox;
@@ -83,10 +85,11 @@ void AppendNodeMarkers(RopeRenderData& record, const Rope& rope, double ox, doub
 
 }  // namespace
 
-RopeRenderData* CreateRopeRenderData() noexcept { return new (std::nothrow) RopeRenderData(); }
+RopeRenderData* CreateRopeRenderData() noexcept {
+    return new (std::nothrow) RopeRenderData();
+}
 
-void FillRopeRenderLists(RopeRenderData& record, const Rope& rope, double originX,
-                         double originY) {
+void FillRopeRenderLists(RopeRenderData& record, const Rope& rope, double originX, double originY) {
     if (rope.size() >= 2) {
         const std::size_t links = rope.size() - 1;
         const std::size_t slots = 4 * links;

@@ -36,7 +36,7 @@ float DownsampleFactor(PF_RationalScale ds) {
 
 // Everything one pre-render call owns; released in reverse order of creation.
 class PreRenderCall {
-public:
+  public:
     PreRenderCall(PF_InData* in_data, PF_OutData* out_data, float ds, RopeRenderData& record)
         : in_(in_data), out_(out_data), ds_(ds), record_(record), reader_(in_data) {}
 
@@ -44,7 +44,7 @@ public:
     void Simulate();
     PF_Err Error() const { return reader_.Error(); }
 
-private:
+  private:
     void PreRoll(const RopeStepSettings& timeZero, double damping);
     void Replay();
     void Gather(A_long time, std::vector<MaskCollider>& edges);
@@ -73,8 +73,8 @@ void PreRenderCall::Simulate() {
     step_.frameDuration = timing_.frameDuration;
     step_.thickness = double((record_.thicknessEnd + record_.thicknessStart) * 0.5f);
 
-    const double damping = ReadFrameSettings(reader_, {0, timing_.frameStep, in_->time_scale},
-                                             ds_, step_);
+    const double damping =
+        ReadFrameSettings(reader_, {0, timing_.frameStep, in_->time_scale}, ds_, step_);
     if (reader_.Ok()) {
         rope_ = BuildRope(step_.anchorA, step_.anchorB, step_.attachA, step_.attachB,
                           call_.segmentCount, step_.ropeLength);
@@ -123,8 +123,8 @@ void PreRenderCall::Replay() {
     for (int64_t t = 0; t <= int64_t(in_->current_time); t += timing_.frameStep) {
         const A_long at = A_long(t);
         RopeStepSettings step = step_;
-        const double damping = ReadFrameSettings(reader_, {at, timing_.frameStep, in_->time_scale},
-                                                 ds_, step);
+        const double damping =
+            ReadFrameSettings(reader_, {at, timing_.frameStep, in_->time_scale}, ds_, step);
         if (!reader_.Ok()) {
             return;
         }

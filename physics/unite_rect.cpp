@@ -4,7 +4,9 @@
 
 namespace tarsivel {
 
-bool IsEmptyRect(const PF_LRect& r) { return !(r.left < r.right && r.top < r.bottom); }
+bool IsEmptyRect(const PF_LRect& r) {
+    return !(r.left < r.right && r.top < r.bottom);
+}
 
 void UniteRect(const PF_LRect& source, PF_LRect& target) {
     if (IsEmptyRect(target)) {

@@ -8,7 +8,9 @@ CheckedOutLayer::CheckedOutLayer(PF_InData* in_data, PF_SmartRenderCallbacks* ca
     checkoutError_ = callbacks_->checkout_layer_pixels(inData_->effect_ref, checkoutId_, &world_);
 }
 
-CheckedOutLayer::~CheckedOutLayer() { Checkin(); }
+CheckedOutLayer::~CheckedOutLayer() {
+    Checkin();
+}
 
 PF_Err CheckedOutLayer::Checkin() {
     if (checkedIn_) {

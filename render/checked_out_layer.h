@@ -10,7 +10,7 @@
 namespace tarsivel {
 
 class CheckedOutLayer {
-public:
+  public:
     CheckedOutLayer(PF_InData* in_data, PF_SmartRenderCallbacks* callbacks, A_long checkoutId);
     ~CheckedOutLayer();
     CheckedOutLayer(const CheckedOutLayer&) = delete;
@@ -21,7 +21,7 @@ public:
     // Checks in now and returns the host's answer; later calls do nothing.
     PF_Err Checkin();
 
-private:
+  private:
     PF_InData* inData_;
     PF_SmartRenderCallbacks* callbacks_;
     A_long checkoutId_;

@@ -45,10 +45,9 @@ PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra
     }
     if (err == PF_Err_NONE) {
         // The host chose the device by the command; there is no fallback here.
-        err = useGPU ? RenderRopeGPU(in_data, out_data, format, input.World(), output, extra,
-                                     *record)
-                     : RenderRopeCPU(in_data, out_data, format, input.World(), output, extra,
-                                     *record);
+        err = useGPU
+                  ? RenderRopeGPU(in_data, out_data, format, input.World(), output, extra, *record)
+                  : RenderRopeCPU(in_data, out_data, format, input.World(), output, extra, *record);
     }
     const PF_Err checkinErr = input.Checkin();
     return err != PF_Err_NONE ? err : checkinErr;

@@ -88,15 +88,18 @@ TEST_F(CommandsTest, MissingRecordsAre516) {
 // An allocation failure anywhere below a handler reaches the host as a code.
 // Raised here from the host's own callback, in-process, since it has to cross
 // the handler's frames.
-PF_Err ThrowingAddParam(PF_ProgPtr, PF_ParamIndex, PF_ParamDef*) { throw std::bad_alloc(); }
-PF_Err ThrowingOther(PF_ProgPtr, PF_ParamIndex, PF_ParamDef*) { throw 3.5; }
+PF_Err ThrowingAddParam(PF_ProgPtr, PF_ParamIndex, PF_ParamDef*) {
+    throw std::bad_alloc();
+}
+PF_Err ThrowingOther(PF_ProgPtr, PF_ParamIndex, PF_ParamDef*) {
+    throw 3.5;
+}
 
 TEST(DispatchInProcessTest, ExceptionsOtherThanCodesBecomeCodes) {
     host::EffectInstance instance(nullptr);
     using AddParam = PF_Err (*)(PF_ProgPtr, PF_ParamIndex, PF_ParamDef*);
-    const std::pair<AddParam, PF_Err> cases[] = {
-        {ThrowingAddParam, PF_Err_OUT_OF_MEMORY},
-        {ThrowingOther, PF_Err_INTERNAL_STRUCT_DAMAGED}};
+    const std::pair<AddParam, PF_Err> cases[] = {{ThrowingAddParam, PF_Err_OUT_OF_MEMORY},
+                                                 {ThrowingOther, PF_Err_INTERNAL_STRUCT_DAMAGED}};
     for (auto [callback, expected] : cases) {
         const CommandResult result = instance.RunHandler([&](PF_InData* in, PF_OutData* out) {
             in->inter.add_param = callback;

@@ -15,7 +15,7 @@ using host::Pipl;
 using host::PiplProperty;
 
 class RegistrationTest : public testing::LoadedPluginFixture {
-protected:
+  protected:
     Pipl DecodedPipl() {
         std::string error;
         const std::vector<uint8_t> bytes = library->PiplBytes(error);

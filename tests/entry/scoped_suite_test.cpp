@@ -34,7 +34,7 @@ CommandResult RunCatching(EffectInstance& instance, Body body, CommandSettings s
 }
 
 class ScopedSuiteTest : public ::testing::Test {
-protected:
+  protected:
     EffectInstance instance{nullptr};
 };
 

@@ -16,7 +16,7 @@ using testing::Declare;
 using testing::Definition;
 
 class AccountsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(Declare(instance, Definition(PF_Param_CHECKBOX, "Box", 1)).err, PF_Err_NONE);
         ASSERT_EQ(Declare(instance, Definition(PF_Param_ANGLE, "Angle", 2)).err, PF_Err_NONE);

@@ -26,8 +26,8 @@ PF_Err PreRender(PF_InData* in_data, PF_OutData* out_data) {
 
 extern "C" {
 
-PF_DLL_EXPORT PF_Err EffectMain(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
-                                PF_ParamDef**, PF_LayerDef*, void*) {
+PF_DLL_EXPORT PF_Err EffectMain(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**,
+                                PF_LayerDef*, void*) {
     if (cmd == PF_Cmd_PARAMS_SETUP) {
         PF_ParamDef def;
         std::memset(&def, 0, sizeof def);

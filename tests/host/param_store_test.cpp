@@ -14,7 +14,7 @@ using testing::Declare;
 using testing::Definition;
 
 class ParamStoreTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         PF_ParamDef slider = Definition(PF_Param_FLOAT_SLIDER, "Float", 1);
         slider.u.fs_d.valid_min = -10.0f;

@@ -15,7 +15,9 @@ using nlohmann::json;
 using testing::Declare;
 using testing::Definition;
 
-Scene Parse(const std::string& text) { return ParseScene(json::parse(text), "scene.json"); }
+Scene Parse(const std::string& text) {
+    return ParseScene(json::parse(text), "scene.json");
+}
 
 std::string ErrorOf(const std::string& text) {
     try {
@@ -105,7 +107,7 @@ TEST(SceneTest, MasksNeedUniqueNamesOtherThanNone) {
 }
 
 class ApplySceneTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         PF_ParamDef slider = Definition(PF_Param_SLIDER, "Segments", 1);
         slider.u.sd.valid_min = 2;
@@ -113,19 +115,19 @@ protected:
         PF_ParamDef fs = Definition(PF_Param_FLOAT_SLIDER, "Gravity", 2);
         fs.u.fs_d.valid_min = -1000;
         fs.u.fs_d.valid_max = 1000;
-        for (const PF_ParamDef& def :
-             {slider, fs, Definition(PF_Param_POINT, "Point B", 3),
-              Definition(PF_Param_COLOR, "Rope Color", 4),
-              Definition(PF_Param_PATH, "Collision Mask", 5),
-              Definition(PF_Param_CHECKBOX, "Tearing", 6),
-              Definition(PF_Param_GROUP_START, "Physics", 7)}) {
+        for (const PF_ParamDef& def : {slider, fs, Definition(PF_Param_POINT, "Point B", 3),
+                                       Definition(PF_Param_COLOR, "Rope Color", 4),
+                                       Definition(PF_Param_PATH, "Collision Mask", 5),
+                                       Definition(PF_Param_CHECKBOX, "Tearing", 6),
+                                       Definition(PF_Param_GROUP_START, "Physics", 7)}) {
             ASSERT_EQ(Declare(instance, def).err, PF_Err_NONE);
         }
     }
     std::string Apply(const std::string& params, const std::string& masks = "[]") {
         const Scene scene =
             Parse(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
-                      "masks": )" + masks + R"(, "params": )" + params + "}");
+                      "masks": )" +
+                  masks + R"(, "params": )" + params + "}");
         warnings.clear();
         try {
             ApplyScene(scene, instance, warnings);
@@ -181,8 +183,7 @@ TEST_F(ApplySceneTest, WrongValuesNameTheParameter) {
     EXPECT_EQ(Apply(R"({"Friction": 1})"),
               "scene.json: params.\"Friction\": the effect has no such parameter");
     EXPECT_NE(Apply(R"({"Physics": 1})").find("takes no value"), std::string::npos);
-    EXPECT_NE(Apply(R"({"Point B": [100000, 0]})").find("does not fit 16.16"),
-              std::string::npos);
+    EXPECT_NE(Apply(R"({"Point B": [100000, 0]})").find("does not fit 16.16"), std::string::npos);
 }
 
 }  // namespace

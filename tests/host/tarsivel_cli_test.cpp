@@ -40,7 +40,7 @@ std::string Slurp(const fs::path& path) {
 }
 
 class CliTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::temp_directory_path() /
               ("tarsivel_cli_" + std::to_string(getpid()) + "_" +
@@ -53,8 +53,8 @@ protected:
     CliRun Tarsivel(const std::string& args, const std::string& env = "") {
         const fs::path out = dir / "stdout.txt";
         const fs::path err = dir / "stderr.txt";
-        const std::string command = env + " " + TARSIVEL_CLI_PATH + " " + args + " >" +
-                                    out.string() + " 2>" + err.string();
+        const std::string command =
+            env + " " + TARSIVEL_CLI_PATH + " " + args + " >" + out.string() + " 2>" + err.string();
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
     }
@@ -68,7 +68,8 @@ protected:
     std::string SmallScene(int frames = 4) {
         return Scene("small.json", R"({"format": "tarsivel-scene/1",
             "layer": {"width": 96, "height": 64},
-            "time": {"fps": 30, "frames": )" + std::to_string(frames) + R"(},
+            "time": {"fps": 30, "frames": )" +
+                                       std::to_string(frames) + R"(},
             "masks": [{"name": "Floor", "vertices": [[10, 50], [86, 50], [86, 60], [10, 60]]}],
             "params": {"Point A": [20, 10], "Point B": [{"frame": 0, "value": [76, 10]},
                                                        {"frame": 3, "value": [60, 20]}],
@@ -84,8 +85,8 @@ TEST_F(CliTest, RendersEveryDepthToTheSameRope) {
     ASSERT_EQ(Tarsivel("render " + scene + " -o " + (dir / "d8_##.png").string()).code, 0);
     ASSERT_EQ(Tarsivel("render " + scene + " --depth 16 -o " + (dir / "d16_##.png").string()).code,
               0);
-    const CliRun exr = Tarsivel("render " + scene + " --depth 32 -e 3 -s 3 -o " +
-                             (dir / "d32_##.exr").string());
+    const CliRun exr =
+        Tarsivel("render " + scene + " --depth 32 -e 3 -s 3 -o " + (dir / "d32_##.exr").string());
     ASSERT_EQ(exr.code, 0) << exr.err;
     auto d8 = host::ReadPng((dir / "d8_03.png").string(), host::PixelDepth::k32);
     auto d16 = host::ReadPng((dir / "d16_03.png").string(), host::PixelDepth::k32);
@@ -138,13 +139,12 @@ TEST_F(CliTest, FrameMatchesTheKnownGoodOne) {
 TEST_F(CliTest, OpenClFramesMatchTheCpu) {
     const std::string scene = SmallScene();
     const CliRun gpu = Tarsivel("render " + scene + " --renderer opencl -s 2 -e 2 -o " +
-                             (dir / "gpu.png").string());
+                                (dir / "gpu.png").string());
     if (gpu.code == 2 && gpu.err.find("no OpenCL device") != std::string::npos) {
         GTEST_SKIP() << "no OpenCL device here";
     }
     ASSERT_EQ(gpu.code, 0) << gpu.err;
-    ASSERT_EQ(Tarsivel("render " + scene + " -s 2 -e 2 -o " + (dir / "cpu.png").string()).code,
-              0);
+    ASSERT_EQ(Tarsivel("render " + scene + " -s 2 -e 2 -o " + (dir / "cpu.png").string()).code, 0);
     auto a = host::ReadPng((dir / "gpu.png").string(), host::PixelDepth::k8);
     auto b = host::ReadPng((dir / "cpu.png").string(), host::PixelDepth::k8);
     for (int32_t y = 0; y < 64; ++y) {
@@ -159,7 +159,7 @@ TEST_F(CliTest, TwoJobsWriteTheSameFilesAsOne) {
     const std::string scene = SmallScene(6);
     ASSERT_EQ(Tarsivel("render " + scene + " -j 1 -o " + (dir / "one_#.png").string()).code, 0);
     const CliRun two = Tarsivel("render " + scene + " -j 2 -o " + (dir / "two_#.png").string() +
-                             " --contact-sheet " + (dir / "sheet.png").string());
+                                " --contact-sheet " + (dir / "sheet.png").string());
     ASSERT_EQ(two.code, 0) << two.err;
     for (int f = 0; f < 6; ++f) {
         EXPECT_EQ(Slurp(dir / ("one_" + std::to_string(f) + ".png")),
@@ -218,8 +218,8 @@ TEST_F(CliTest, DumpMatchesTheRecordOfTheHostDrivenDirectly) {
                                  host::CornerVertex(86, 60), host::CornerVertex(10, 60)});
     host::ParamStore& p = instance.Params();
     p.SetValue(p.IndexOf("Point A"), host::ParamValue::Point(20, 10));
-    p.SetKeyframes(p.IndexOf("Point B"), {{0, host::ParamValue::Point(76, 10)},
-                                          {300, host::ParamValue::Point(60, 20)}});
+    p.SetKeyframes(p.IndexOf("Point B"),
+                   {{0, host::ParamValue::Point(76, 10)}, {300, host::ParamValue::Point(60, 20)}});
     p.SetValue(p.IndexOf("Rope Length"), host::ParamValue::Scalar(120));
     p.SetValue(p.IndexOf("Segments"), host::ParamValue::Scalar(12));
     p.SetValue(p.IndexOf("Thickness Start"), host::ParamValue::Scalar(5));
@@ -265,24 +265,23 @@ TEST_F(CliTest, ErrorsSayWhatIsWrongWithTheRightExitCode) {
     const std::string misbehaving = std::string("--plugin ") + TARSIVEL_MISBEHAVING_PLUGIN;
     const std::string scene1 = Scene("one.json", R"({"format": "tarsivel-scene/1",
         "layer": {"width": 8, "height": 8}})");
-    const CliRun error = Tarsivel("render " + scene1 + " " + misbehaving + " -o " +
-                                   (dir / "e.png").string(),
-                               "TARSIVEL_MISBEHAVE=error");
+    const CliRun error =
+        Tarsivel("render " + scene1 + " " + misbehaving + " -o " + (dir / "e.png").string(),
+                 "TARSIVEL_MISBEHAVE=error");
     EXPECT_EQ(error.code, 1);
     EXPECT_NE(error.err.find("error 4: the rope is tangled"), std::string::npos) << error.err;
-    const CliRun leak = Tarsivel("render " + scene1 + " " + misbehaving + " -o " +
-                                  (dir / "l.png").string(),
-                              "TARSIVEL_MISBEHAVE=leak");
+    const CliRun leak =
+        Tarsivel("render " + scene1 + " " + misbehaving + " -o " + (dir / "l.png").string(),
+                 "TARSIVEL_MISBEHAVE=leak");
     EXPECT_EQ(leak.code, 3);
     EXPECT_NE(leak.err.find("PF ANSI Suite"), std::string::npos) << leak.err;
     EXPECT_FALSE(fs::exists(dir / "l.png"));
 }
 
 TEST_F(CliTest, DemoSceneRendersAtReducedSize) {
-    const CliRun demo = Tarsivel(std::string("render ") + TARSIVEL_EXAMPLES_DIR +
-                              "/demo.json -s 0 -e 2 --downsample 4 -o " +
-                              (dir / "demo_##.png").string() + " --contact-sheet " +
-                              (dir / "sheet.png").string());
+    const CliRun demo = Tarsivel(
+        std::string("render ") + TARSIVEL_EXAMPLES_DIR + "/demo.json -s 0 -e 2 --downsample 4 -o " +
+        (dir / "demo_##.png").string() + " --contact-sheet " + (dir / "sheet.png").string());
     ASSERT_EQ(demo.code, 0) << demo.err;
     auto frame = host::ReadPng((dir / "demo_02.png").string(), host::PixelDepth::k8);
     EXPECT_EQ(frame->Width(), 240);

@@ -24,7 +24,7 @@ PF_Err ParamsOnlyEntry(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_
 }
 
 class ParamsSetupTest : public ::testing::Test {
-protected:
+  protected:
     CommandResult Setup(CommandSettings settings = {}) {
         return instance.Run(PF_Cmd_PARAMS_SETUP, settings);
     }
@@ -72,8 +72,8 @@ TEST_F(ParamsSetupTest, GroupsPathAndAngleArePlacedAtTheirOwnIndexEverythingElse
 TEST_F(ParamsSetupTest, GroupEntriesCarryOnlyKindNameAndId) {
     ASSERT_EQ(Setup().err, PF_Err_NONE);
     const PF_ParamDefUnion zero{};
-    for (ParamIndex end : {kParamPhysicsGroupEnd, kParamAppearanceGroupEnd,
-                           kParamCollisionGroupEnd, kParamWindGroupEnd, kParamTearingGroupEnd}) {
+    for (ParamIndex end : {kParamPhysicsGroupEnd, kParamAppearanceGroupEnd, kParamCollisionGroupEnd,
+                           kParamWindGroupEnd, kParamTearingGroupEnd}) {
         EXPECT_EQ(Declared(end).param_type, PF_Param_GROUP_END);
         EXPECT_STREQ(Declared(end).name, "");
         EXPECT_EQ(std::memcmp(&Declared(end).u, &zero, sizeof zero), 0);

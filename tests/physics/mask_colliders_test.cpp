@@ -20,12 +20,11 @@ using host::MaskKeyframe;
 using host::MaskVertex;
 
 std::vector<MaskVertex> Rectangle(double x0, double y0, double x1, double y1) {
-    return {CornerVertex(x0, y0), CornerVertex(x1, y0), CornerVertex(x1, y1),
-            CornerVertex(x0, y1)};
+    return {CornerVertex(x0, y0), CornerVertex(x1, y0), CornerVertex(x1, y1), CornerVertex(x0, y1)};
 }
 
 class MaskCollidersTest : public ::testing::Test {
-protected:
+  protected:
     // Gathers through the counting host, with the two suites held as the driver holds them.
     std::vector<MaskCollider> Gather(PF_PathID chosen, bool useAll, A_long time = 0,
                                      CommandSettings settings = {}) {
@@ -115,9 +114,9 @@ TEST_F(MaskCollidersTest, AnOutlineThatCannotSayWhetherItIsOpenCountsAsClosed) {
 }
 
 TEST_F(MaskCollidersTest, AnimatedMasksAreReadAtTheGivenTimeAndDownsampledByTheHost) {
-    const PF_PathID id = instance.Masks().AddKeyframed(
-        false, {MaskKeyframe{0, Rectangle(0, 0, 100, 100)},
-                MaskKeyframe{30, Rectangle(100, 0, 200, 100)}});
+    const PF_PathID id =
+        instance.Masks().AddKeyframed(false, {MaskKeyframe{0, Rectangle(0, 0, 100, 100)},
+                                              MaskKeyframe{30, Rectangle(100, 0, 200, 100)}});
     EXPECT_EQ(Gather(id, false, 15)[0].x0, 50.0);
     CommandSettings half;
     half.downsampleX = {1, 2};

@@ -33,10 +33,8 @@ inline PF_Err PreRenderEntry(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_dat
 }
 
 class PreRenderFixture : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_EQ(instance.Run(PF_Cmd_PARAMS_SETUP).err, PF_Err_NONE);
-    }
+  protected:
+    void SetUp() override { ASSERT_EQ(instance.Run(PF_Cmd_PARAMS_SETUP).err, PF_Err_NONE); }
 
     host::CommandResult PreRender(const host::CommandSettings& settings = {}) {
         session = std::make_unique<host::PreRenderSession>(instance, settings);

@@ -74,7 +74,7 @@ std::vector<float> NodePoints(const Rope& rope) {
 }
 
 class SmartPreRenderTest : public testing::PreRenderFixture {
-protected:
+  protected:
     std::vector<int32_t> GravityTimes(const CommandResult& r) const {
         return r.accounts.CheckoutTimes(kParamGravity);
     }
@@ -191,8 +191,7 @@ TEST_F(SmartPreRenderTest, OutputRectanglesAreTheInputLayersAndGpuIsPossible) {
     EXPECT_EQ(call.index, 0);
     EXPECT_EQ(call.checkoutId, 0);
     EXPECT_EQ(call.time, 2);
-    EXPECT_EQ(std::memcmp(&call.request, &session->Input().output_request, sizeof call.request),
-              0);
+    EXPECT_EQ(std::memcmp(&call.request, &session->Input().output_request, sizeof call.request), 0);
     // Record positions are in output-buffer pixels.
     EXPECT_EQ(Record().nodePoints[0], 132.0f - 10.0f);
     EXPECT_EQ(out.delete_pre_render_data_func, &DeleteRopeRenderData);

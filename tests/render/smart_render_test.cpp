@@ -19,7 +19,7 @@ using host::ImageWorld;
 using host::PixelDepth;
 
 class SmartRenderTest : public testing::LoadedPluginFixture {
-protected:
+  protected:
     void SetUp() override {
         LoadedPluginFixture::SetUp();
         ASSERT_EQ(Run(PF_Cmd_GLOBAL_SETUP).err, PF_Err_NONE);

@@ -26,7 +26,7 @@ inline std::unique_ptr<host::PluginLibrary> LoadBuiltPlugin() {
 }
 
 class LoadedPluginFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         library = LoadBuiltPlugin();
         ASSERT_NE(library, nullptr);
