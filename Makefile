@@ -2,7 +2,7 @@
 # as needed, so a newcomer never has to call CMake directly.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test demo demo-background asan debug bench format format-check clean
+.PHONY: all deps build test demo demo-background asan debug windows bench format format-check clean
 
 all: build
 
@@ -13,7 +13,8 @@ build: deps
 	cmake --preset default
 	cmake --build --preset default --parallel $(JOBS)
 
-# Every test, through CTest; non-zero exit on any failure.
+# Every test, through CTest; non-zero exit on any failure. The default build
+# also cross-builds the Windows binaries and runs their tests under Wine.
 test: build
 	ctest --preset default --parallel $(JOBS)
 
@@ -35,6 +36,12 @@ debug: deps
 	cmake --preset debug
 	cmake --build --preset debug --parallel $(JOBS)
 	ctest --preset debug --parallel $(JOBS)
+
+# The Windows x64 plug-in and command alone, cross-built with mingw-w64:
+# build/windows/bin/Tarsivel.aex and build/windows/bin/tarsivel.exe.
+windows: deps
+	cmake --preset windows
+	cmake --build --preset windows --parallel $(JOBS)
 
 # Google Benchmark programs under bench/.
 bench: build

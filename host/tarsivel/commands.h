@@ -11,7 +11,8 @@ namespace tarsivel::cli {
 struct RenderOptions {
     std::string scene;
     std::string plugin;
-    std::string output;  // pattern; empty: out/<scene name>_####.png (.exr at 32 bits)
+    // Pattern; empty: out/<scene name>_####.png (.exr at 32 bits; .raw on Windows).
+    std::string output;
     std::optional<int> first;
     std::optional<int> last;
     std::optional<std::string> renderer;

@@ -13,21 +13,24 @@ namespace {
 using namespace tarsivel::cli;
 
 void AddPluginOption(CLI::App& app, std::string& plugin) {
-    app.add_option("--plugin", plugin, "The plug-in library (default: the one built beside this program)");
+    app.add_option("--plugin", plugin,
+                   "The plug-in library (default: the one built beside this program)");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"tarsivel: renders rope scenes through the Tarsivel plug-in, driving it as a "
-                 "compositing host does"};
+    CLI::App app{
+        "tarsivel: renders rope scenes through the Tarsivel plug-in, driving it as a "
+        "compositing host does"};
     app.require_subcommand(1);
 
     RenderOptions render;
     CLI::App* renderCmd = app.add_subcommand("render", "Render frames of a scene to image files");
     renderCmd->add_option("scene", render.scene, "Scene file (JSON)")->required();
-    renderCmd->add_option("-o,--output", render.output,
-                          "File name pattern; a run of # is the frame number");
+    renderCmd->add_option(
+        "-o,--output", render.output,
+        "File name pattern; a run of # is the frame number; .raw writes raw pixel files");
     renderCmd->add_option("-s,--start", render.first, "First frame (default 0)");
     renderCmd->add_option("-e,--end", render.last, "Last frame (default: the scene's last)");
     renderCmd->add_option("--renderer", render.renderer, "cpu, opencl or cuda")

@@ -11,6 +11,7 @@
 #include "host/frame_renderer.h"
 #include "host/opencl_device.h"
 #include "host/png_io.h"
+#include "host/raw_frame.h"
 #include "host/scene_setup.h"
 #include "host/tarsivel/commands.h"
 #include "host/tarsivel/contact_sheet.h"
@@ -18,6 +19,10 @@
 #include "host/tarsivel/output_files.h"
 #include "host/tarsivel/plugin_session.h"
 #include "host/tarsivel/progress.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace tarsivel::cli {
 namespace {
@@ -31,6 +36,13 @@ void PrintWarnings(const std::vector<std::string>& warnings) {
 }
 
 // What the operating system can still give, in bytes; 0 when unknown.
+#if defined(_WIN32)
+uint64_t AvailableMemory() {
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    return GlobalMemoryStatusEx(&status) ? uint64_t{status.ullAvailPhys} : 0;
+}
+#else
 uint64_t AvailableMemory() {
     std::ifstream meminfo("/proc/meminfo");
     std::string key;
@@ -43,6 +55,7 @@ uint64_t AvailableMemory() {
     }
     return 0;
 }
+#endif
 
 // The worlds and the coverage map of one frame, times the frames at once.
 void CheckMemory(const host::Scene& scene, int depth, bool gpu, int jobs) {
@@ -63,7 +76,9 @@ void CheckMemory(const host::Scene& scene, int depth, bool gpu, int jobs) {
 
 void WriteFrame(const host::ImageWorld& image, int depth, const std::string& path) {
     WriteAtomically(path, [&](const std::string& temporary) {
-        if (depth == 32) {
+        if (host::IsRawFramePath(path)) {
+            host::WriteRawFrame(image, temporary);
+        } else if (depth == 32) {
             host::WriteExr(image, temporary);
         } else {
             host::WritePng(image, temporary, depth);
@@ -71,8 +86,14 @@ void WriteFrame(const host::ImageWorld& image, int depth, const std::string& pat
     });
 }
 
+// Without image libraries (the Windows build) frames are raw pixel files.
 std::string DefaultPattern(const host::Scene& scene, int depth) {
+#if defined(_WIN32)
+    static_cast<void>(depth);
+    return "out/" + scene.name + "_####.raw";
+#else
     return "out/" + scene.name + "_####" + (depth == 32 ? ".exr" : ".png");
+#endif
 }
 
 struct RenderPlan {
@@ -114,7 +135,7 @@ std::unique_ptr<host::GpuDevice> OpenDevice(const std::string& renderer) {
 }
 
 class FrameFailure {
-public:
+  public:
     void Record(int frame, const host::FrameOutcome& outcome) {
         std::lock_guard lock(mutex_);
         if (failed_) {
@@ -123,9 +144,10 @@ public:
         failed_ = true;
         if (!outcome.contractProblems.empty()) {
             error_ = std::make_unique<ExitError>(
-                kExitContractBroken, "frame " + std::to_string(frame) + ": the plug-in broke the "
-                                     "host contract in " + outcome.command + ":\n" +
-                                         outcome.contractProblems);
+                kExitContractBroken, "frame " + std::to_string(frame) +
+                                         ": the plug-in broke the "
+                                         "host contract in " +
+                                         outcome.command + ":\n" + outcome.contractProblems);
         } else {
             std::string message = "frame " + std::to_string(frame) + ": " + outcome.command +
                                   " returned error " + std::to_string(outcome.err);
@@ -155,7 +177,7 @@ public:
         }
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     bool failed_ = false;
     std::unique_ptr<ExitError> error_;
@@ -166,9 +188,12 @@ private:
 
 int RunRender(const RenderOptions& options) {
     host::Scene scene = host::ReadScene(options.scene);
-    if (options.depth) scene.depth = *options.depth;
-    if (options.downsample) scene.downsample = *options.downsample;
-    if (options.renderer) scene.renderer = *options.renderer;
+    if (options.depth)
+        scene.depth = *options.depth;
+    if (options.downsample)
+        scene.downsample = *options.downsample;
+    if (options.renderer)
+        scene.renderer = *options.renderer;
     const RenderPlan plan = Plan(options, scene);
     PrintWarnings(scene.warnings);
 

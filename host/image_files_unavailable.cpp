@@ -1,0 +1,30 @@
+// PNG and EXR in a build without libpng and OpenEXR (the Windows cross build):
+// every request fails with a message that points to raw pixel files.
+#include <stdexcept>
+
+#include "host/exr_io.h"
+#include "host/png_io.h"
+
+namespace tarsivel::host {
+namespace {
+
+[[noreturn]] void Unavailable(const std::string& path, const char* format) {
+    throw std::runtime_error(path + ": " + format +
+                             " files are not available in this build; write .raw frames instead");
+}
+
+}  // namespace
+
+std::unique_ptr<ImageWorld> ReadPng(const std::string& path, PixelDepth, int32_t) {
+    Unavailable(path, "PNG");
+}
+
+void WritePng(const ImageWorld&, const std::string& path, int) {
+    Unavailable(path, "PNG");
+}
+
+void WriteExr(const ImageWorld&, const std::string& path) {
+    Unavailable(path, "EXR");
+}
+
+}  // namespace tarsivel::host
