@@ -22,7 +22,9 @@ struct RegistrationCall {
 // plug-in that passes something else is caught instead of followed.
 thread_local RegistrationCall* currentCall = nullptr;
 
-std::string Text(const A_char* s) { return s ? std::string(s) : std::string(); }
+std::string Text(const A_char* s) {
+    return s ? std::string(s) : std::string();
+}
 
 PF_Err RegistrationCallback(PF_PluginDataPtr data, const A_char* name, const A_char* match_name,
                             const A_char* category, const A_char* entry_point_name, A_long kind,
@@ -61,23 +63,17 @@ PluginLibrary::PluginLibrary(std::string path, void* handle)
 
 #if defined(_WIN32)
 
-std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std::string& error) {
+void* PluginLibrary::Open(const std::string& path, std::string& error) {
     HMODULE module = LoadLibraryA(path.c_str());
     if (module == nullptr) {
         error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
-        return nullptr;
     }
-    std::unique_ptr<PluginLibrary> library(new PluginLibrary(path, module));
-    library->registerFunction_ =
-        As<PF_PluginDataEntryFunc>(library->Symbol("PluginDataEntryFunction"));
-    if (library->registerFunction_ == nullptr) {
-        error = path + " has no PluginDataEntryFunction";
-        return nullptr;
-    }
-    return library;
+    return module;
 }
 
-PluginLibrary::~PluginLibrary() { FreeLibrary(static_cast<HMODULE>(handle_)); }
+PluginLibrary::~PluginLibrary() {
+    FreeLibrary(static_cast<HMODULE>(handle_));
+}
 
 void* PluginLibrary::Symbol(const char* name) const {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
@@ -101,12 +97,14 @@ std::vector<std::string> PluginLibrary::ExportedSymbols(std::string& error) cons
     const auto* base = static_cast<const uint8_t*>(handle_);
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    const IMAGE_DATA_DIRECTORY& dir =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     if (dir.VirtualAddress == 0) {
         error = path_ + " exports nothing";
         return {};
     }
-    const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
+    const auto* exports =
+        reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
     const auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
     std::vector<std::string> symbols;
     for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
@@ -117,26 +115,22 @@ std::vector<std::string> PluginLibrary::ExportedSymbols(std::string& error) cons
 
 #else
 
-std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std::string& error) {
+void* PluginLibrary::Open(const std::string& path, std::string& error) {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const char* why = dlerror();
         error = "cannot load " + path + ": " + (why ? why : "unknown error");
-        return nullptr;
     }
-    std::unique_ptr<PluginLibrary> library(new PluginLibrary(path, handle));
-    library->registerFunction_ =
-        As<PF_PluginDataEntryFunc>(library->Symbol("PluginDataEntryFunction"));
-    if (library->registerFunction_ == nullptr) {
-        error = path + " has no PluginDataEntryFunction";
-        return nullptr;
-    }
-    return library;
+    return handle;
 }
 
-PluginLibrary::~PluginLibrary() { dlclose(handle_); }
+PluginLibrary::~PluginLibrary() {
+    dlclose(handle_);
+}
 
-void* PluginLibrary::Symbol(const char* name) const { return dlsym(handle_, name); }
+void* PluginLibrary::Symbol(const char* name) const {
+    return dlsym(handle_, name);
+}
 
 std::vector<uint8_t> PluginLibrary::PiplBytes(std::string& error) const {
     auto file = ElfFile::Open(path_, error);
@@ -157,6 +151,21 @@ std::vector<std::string> PluginLibrary::ExportedSymbols(std::string& error) cons
 }
 
 #endif
+
+std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std::string& error) {
+    void* handle = Open(path, error);
+    if (handle == nullptr) {
+        return nullptr;
+    }
+    std::unique_ptr<PluginLibrary> library(new PluginLibrary(path, handle));
+    library->registerFunction_ =
+        As<PF_PluginDataEntryFunc>(library->Symbol("PluginDataEntryFunction"));
+    if (library->registerFunction_ == nullptr) {
+        error = path + " has no PluginDataEntryFunction";
+        return nullptr;
+    }
+    return library;
+}
 
 PF_Err PluginLibrary::Register(PF_Err callbackError) {
     registration_ = Registration{};

@@ -28,7 +28,7 @@ struct Registration {
 };
 
 class PluginLibrary {
-public:
+  public:
     // Null with `error` set when the library cannot be loaded or lacks the
     // registration function.
     static std::unique_ptr<PluginLibrary> Load(const std::string& path, std::string& error);
@@ -50,8 +50,10 @@ public:
     // The names the library exports.
     std::vector<std::string> ExportedSymbols(std::string& error) const;
 
-private:
+  private:
     PluginLibrary(std::string path, void* handle);
+    // The platform loader's handle, or null with `error` set.
+    static void* Open(const std::string& path, std::string& error);
     void* Symbol(const char* name) const;
 
     std::string path_;

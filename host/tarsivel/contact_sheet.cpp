@@ -8,7 +8,9 @@ namespace {
 
 constexpr int32_t kGap = 4;
 
-float Checker(int32_t x, int32_t y) { return ((x / 8 + y / 8) % 2) ? 0.8f : 0.6f; }
+float Checker(int32_t x, int32_t y) {
+    return ((x / 8 + y / 8) % 2) ? 0.8f : 0.6f;
+}
 
 }  // namespace
 
@@ -16,15 +18,14 @@ std::vector<int> SheetFrames(int first, int last, int cells) {
     const int count = std::min(cells, last - first + 1);
     std::vector<int> frames;
     for (int i = 0; i < count; ++i) {
-        frames.push_back(count == 1 ? first
-                                    : first + int(std::lround(double(i) * (last - first) /
-                                                              double(count - 1))));
+        frames.push_back(
+            count == 1 ? first
+                       : first + int(std::lround(double(i) * (last - first) / double(count - 1))));
     }
     return frames;
 }
 
-ContactSheet::ContactSheet(int count, int32_t frameWidth, int32_t frameHeight,
-                           int32_t cellWidth) {
+ContactSheet::ContactSheet(int count, int32_t frameWidth, int32_t frameHeight, int32_t cellWidth) {
     columns_ = std::max(1, std::min(count, 4));
     const int rows = std::max(1, (count + columns_ - 1) / columns_);
     cellWidth_ = std::min(cellWidth, frameWidth);

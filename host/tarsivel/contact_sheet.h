@@ -13,7 +13,7 @@ namespace tarsivel::cli {
 std::vector<int> SheetFrames(int first, int last, int cells);
 
 class ContactSheet {
-public:
+  public:
     // A grid of `count` cells, each frame shrunk to fit `cellWidth` pixels across.
     ContactSheet(int count, int32_t frameWidth, int32_t frameHeight, int32_t cellWidth = 240);
 
@@ -22,7 +22,7 @@ public:
     void Place(int index, const host::ImageWorld& frame);
     const host::ImageWorld& Image() const { return *sheet_; }
 
-private:
+  private:
     int columns_;
     int32_t cellWidth_;
     int32_t cellHeight_;

@@ -46,8 +46,8 @@ int RunDump(const DumpOptions& options) {
         throw ExitError(kExitContractBroken, "smart pre-render handed over no record");
     }
     int nonFinite = 0;
-    std::cout << RecordJson(*record, options.frame, scene.FrameTime(options.frame),
-                            scene.timeScale, nonFinite);
+    std::cout << RecordJson(*record, options.frame, scene.FrameTime(options.frame), scene.timeScale,
+                            nonFinite);
     if (nonFinite > 0) {
         std::cerr << "tarsivel: warning: " << nonFinite
                   << " values of the record are not finite and were written as null\n";

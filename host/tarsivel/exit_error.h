@@ -15,11 +15,11 @@ enum ExitCode {
 };
 
 class ExitError : public std::runtime_error {
-public:
+  public:
     ExitError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
     int Code() const { return code_; }
 
-private:
+  private:
     int code_;
 };
 

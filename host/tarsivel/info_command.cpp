@@ -18,17 +18,28 @@ std::string Hex(uint32_t v) {
 
 const char* KindName(PF_ParamType kind) {
     switch (kind) {
-        case PF_Param_LAYER: return "layer";
-        case PF_Param_SLIDER: return "slider";
-        case PF_Param_FLOAT_SLIDER: return "float slider";
-        case PF_Param_ANGLE: return "angle";
-        case PF_Param_CHECKBOX: return "checkbox";
-        case PF_Param_COLOR: return "colour";
-        case PF_Param_POINT: return "point";
-        case PF_Param_PATH: return "path";
-        case PF_Param_GROUP_START: return "group start";
-        case PF_Param_GROUP_END: return "group end";
-        default: return "unknown";
+        case PF_Param_LAYER:
+            return "layer";
+        case PF_Param_SLIDER:
+            return "slider";
+        case PF_Param_FLOAT_SLIDER:
+            return "float slider";
+        case PF_Param_ANGLE:
+            return "angle";
+        case PF_Param_CHECKBOX:
+            return "checkbox";
+        case PF_Param_COLOR:
+            return "colour";
+        case PF_Param_POINT:
+            return "point";
+        case PF_Param_PATH:
+            return "path";
+        case PF_Param_GROUP_START:
+            return "group start";
+        case PF_Param_GROUP_END:
+            return "group end";
+        default:
+            return "unknown";
     }
 }
 
@@ -46,10 +57,13 @@ std::string Describe(const PF_ParamDef& def) {
             text << "default (" << u.td.x_dephault / 65536.0 << " %, " << u.td.y_dephault / 65536.0
                  << " %)";
             break;
-        case PF_Param_CHECKBOX: text << "default " << (u.bd.dephault ? "on" : "off"); break;
+        case PF_Param_CHECKBOX:
+            text << "default " << (u.bd.dephault ? "on" : "off");
+            break;
         case PF_Param_SLIDER:
-            text << "default " << u.sd.dephault << ", valid " << Range(u.sd.valid_min, u.sd.valid_max)
-                 << ", slider " << Range(u.sd.slider_min, u.sd.slider_max);
+            text << "default " << u.sd.dephault << ", valid "
+                 << Range(u.sd.valid_min, u.sd.valid_max) << ", slider "
+                 << Range(u.sd.slider_min, u.sd.slider_max);
             break;
         case PF_Param_FLOAT_SLIDER:
             text << "default " << u.fs_d.dephault << ", valid "
@@ -64,9 +78,14 @@ std::string Describe(const PF_ParamDef& def) {
                 text << (c < 16 ? "0" : "") << c;
             }
             break;
-        case PF_Param_ANGLE: text << "default " << u.ad.dephault / 65536.0 << " degrees"; break;
-        case PF_Param_PATH: text << "default " << u.path_d.dephault << " (no mask)"; break;
-        default: break;
+        case PF_Param_ANGLE:
+            text << "default " << u.ad.dephault / 65536.0 << " degrees";
+            break;
+        case PF_Param_PATH:
+            text << "default " << u.path_d.dephault << " (no mask)";
+            break;
+        default:
+            break;
     }
     return text.str();
 }

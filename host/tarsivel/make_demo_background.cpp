@@ -7,16 +7,18 @@
 #include <iostream>
 #include <string>
 
+#include <vector>
 #include "host/image_world.h"
 #include "host/png_io.h"
 #include "host/scene.h"
-#include <vector>
 
 namespace {
 
 using tarsivel::host::ImageWorld;
 
-float Mix(float a, float b, float t) { return a + (b - a) * t; }
+float Mix(float a, float b, float t) {
+    return a + (b - a) * t;
+}
 
 float Ridge(float x, float base, float a1, float f1, float a2, float f2) {
     return base + a1 * std::sin(x * f1) + a2 * std::sin(x * f2 + 1.7f);

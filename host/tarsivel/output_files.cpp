@@ -59,7 +59,9 @@ extern "C" void RemoveTemporaryFilesAndExit(int signal) {
 
 }  // namespace
 
-bool HasFrameNumber(const std::string& pattern) { return pattern.find('#') != std::string::npos; }
+bool HasFrameNumber(const std::string& pattern) {
+    return pattern.find('#') != std::string::npos;
+}
 
 std::string ExpandPattern(const std::string& pattern, int frame) {
     const std::size_t start = pattern.find('#');
@@ -90,10 +92,10 @@ void WriteAtomically(const std::string& path,
         std::filesystem::create_directories(final.parent_path());
     }
     // The extension stays last so the writers recognise the format.
-    const std::string temporary = (final.parent_path() / ("." + final.stem().string() + ".tmp-" +
-                                                          std::to_string(getpid()) +
-                                                          final.extension().string()))
-                                      .string();
+    const std::string temporary =
+        (final.parent_path() / ("." + final.stem().string() + ".tmp-" + std::to_string(getpid()) +
+                                final.extension().string()))
+            .string();
     const int slot = Claim(temporary);
     try {
         write(temporary);

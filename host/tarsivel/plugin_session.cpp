@@ -40,9 +40,8 @@ std::string DefaultPluginPath() {
 
 void RequireSuccess(const host::CommandResult& result, const std::string& command) {
     if (!result.Balanced()) {
-        throw ExitError(kExitContractBroken,
-                        "the plug-in broke the host contract in " + command + ":\n" +
-                            result.BalanceReport());
+        throw ExitError(kExitContractBroken, "the plug-in broke the host contract in " + command +
+                                                 ":\n" + result.BalanceReport());
     }
     if (result.err != PF_Err_NONE) {
         std::string message = command + " returned error " + HexCode(result.err);

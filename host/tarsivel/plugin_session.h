@@ -22,7 +22,7 @@ std::string DefaultPluginPath();
 void RequireSuccess(const host::CommandResult& result, const std::string& command);
 
 class PluginSession {
-public:
+  public:
     // Loads, registers, runs global set-up and parameter set-up; throws ExitError.
     PluginSession(const std::string& pluginPath, int32_t layerWidth, int32_t layerHeight);
     ~PluginSession();
@@ -39,7 +39,7 @@ public:
     const void* SetUpGpu(std::unique_ptr<host::GpuDevice> device);
     host::GpuDevice* Gpu() const { return gpu_.get(); }
 
-private:
+  private:
     std::unique_ptr<host::PluginLibrary> library_;
     std::unique_ptr<host::EffectInstance> instance_;
     PF_OutData global_{};

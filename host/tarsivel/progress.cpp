@@ -27,18 +27,19 @@ std::string Describe(std::vector<std::pair<double, int>> times) {
         return "none";
     }
     std::sort(times.begin(), times.end());
-    const double median = times.size() % 2 ? times[times.size() / 2].first
-                                           : (times[times.size() / 2 - 1].first +
-                                              times[times.size() / 2].first) /
-                                                 2.0;
-    return "median " + Seconds(median) + ", slowest " + Seconds(times.back().first) +
-           " (frame " + std::to_string(times.back().second) + ")";
+    const double median =
+        times.size() % 2
+            ? times[times.size() / 2].first
+            : (times[times.size() / 2 - 1].first + times[times.size() / 2].first) / 2.0;
+    return "median " + Seconds(median) + ", slowest " + Seconds(times.back().first) + " (frame " +
+           std::to_string(times.back().second) + ")";
 }
 
 }  // namespace
 
 Progress::Progress(int total)
-    : total_(total), terminal_(isatty(fileno(stderr)) != 0),
+    : total_(total),
+      terminal_(isatty(fileno(stderr)) != 0),
       start_(std::chrono::steady_clock::now()) {}
 
 void Progress::FrameDone(int frame, double preRenderSeconds, double renderSeconds,
@@ -51,8 +52,8 @@ void Progress::FrameDone(int frame, double preRenderSeconds, double renderSecond
         const int width = 40;
         const int filled = total_ > 0 ? done_ * width / total_ : width;
         std::cerr << "\r[" << std::string(std::size_t(filled), '#')
-                  << std::string(std::size_t(width - filled), '.') << "] " << done_ << "/"
-                  << total_ << std::flush;
+                  << std::string(std::size_t(width - filled), '.') << "] " << done_ << "/" << total_
+                  << std::flush;
     } else {
         std::cerr << "frame " << frame << " (" << done_ << "/" << total_ << "): pre-render "
                   << Seconds(preRenderSeconds) << ", render " << Seconds(renderSeconds) << " -> "

@@ -11,7 +11,7 @@
 namespace tarsivel::cli {
 
 class Progress {
-public:
+  public:
     explicit Progress(int total);
     // One frame done; thread-safe.
     void FrameDone(int frame, double preRenderSeconds, double renderSeconds,
@@ -20,7 +20,7 @@ public:
     std::string Summary() const;
     void Finish();
 
-private:
+  private:
     mutable std::mutex mutex_;
     int total_;
     int done_ = 0;
