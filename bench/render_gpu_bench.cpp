@@ -14,43 +14,12 @@
 #include "render/gpu_device_setup.h"
 #include "render/render_rope_cpu.h"
 #include "render/render_rope_gpu.h"
+#include "tests/support/render_records.h"
 
 namespace tarsivel {
 namespace {
 
-// A rope sagging across the frame: `pieces` tapered pieces and, as a built
-// record has, one node per four pieces plus one.
-RopeRenderData SaggingRope(int width, int height, int pieces, bool markers) {
-    RopeRenderData record;
-    record.colorA = 1.0f;
-    record.colorR = 0.9f;
-    record.colorG = 0.4f;
-    record.colorB = 0.1f;
-    record.thicknessStart = 8.0f;
-    record.thicknessEnd = 3.0f;
-    record.showNodes = markers;
-    auto x = [&](int i) {
-        return 0.05f * float(width) + 0.9f * float(width) * float(i) / float(pieces);
-    };
-    auto y = [&](int i) {
-        const float u = float(i) / float(pieces);
-        return 0.1f * float(height) + 0.8f * float(height) * 4.0f * u * (1.0f - u);
-    };
-    auto thickness = [&](int i) { return 8.0f + (3.0f - 8.0f) * float(i) / float(pieces); };
-    for (int i = 0; i < pieces; ++i) {
-        for (float v : {x(i), y(i), x(i + 1), y(i + 1)}) {
-            record.points.push_back(v);
-        }
-        record.segThickness.push_back(thickness(i));
-        record.segThickness.push_back(thickness(i + 1));
-    }
-    for (int i = 0; i <= pieces; i += 4) {
-        record.nodePoints.push_back(x(i));
-        record.nodePoints.push_back(y(i));
-        record.nodeThickness.push_back(thickness(i) * 0.5f);
-    }
-    return record;
-}
+using testing::SaggingRope;
 
 // One OpenCL device offered to the host with the kernel built, for the run.
 struct OpenCLBench {

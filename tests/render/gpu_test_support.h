@@ -15,6 +15,7 @@
 #include "render/gpu_device_setup.h"
 #include "render/render_rope_cpu.h"
 #include "render/render_rope_gpu.h"
+#include "tests/support/render_records.h"
 
 namespace tarsivel::testing {
 
@@ -22,30 +23,6 @@ using host::BgraPixel;
 using host::GpuWorld;
 using host::ImageWorld;
 using host::PixelDepth;
-
-inline RopeRenderData OpaqueRecord(float red, float green, float blue) {
-    RopeRenderData record;
-    record.colorA = 1.0f;
-    record.colorR = red;
-    record.colorG = green;
-    record.colorB = blue;
-    return record;
-}
-
-inline void AddPiece(RopeRenderData& record, float x0, float y0, float x1, float y1,
-                     float thickStart, float thickEnd) {
-    for (float value : {x0, y0, x1, y1}) {
-        record.points.push_back(value);
-    }
-    record.segThickness.push_back(thickStart);
-    record.segThickness.push_back(thickEnd);
-}
-
-inline void AddNode(RopeRenderData& record, float x, float y, float radius) {
-    record.nodePoints.push_back(x);
-    record.nodePoints.push_back(y);
-    record.nodeThickness.push_back(radius);
-}
 
 inline constexpr A_u_long kTestDeviceIndex = 0;
 

@@ -11,31 +11,12 @@
 #include "physics/rope_render_data.h"
 #include "render/argb_view.h"
 #include "render/render_rope_cpu.h"
+#include "tests/support/render_records.h"
 
 namespace tarsivel::testing {
 
 using host::ImageWorld;
 using host::PixelDepth;
-
-inline RopeRenderData OpaqueRecord(float red, float green, float blue) {
-    RopeRenderData record;
-    record.colorA = 1.0f;
-    record.colorR = red;
-    record.colorG = green;
-    record.colorB = blue;
-    return record;
-}
-
-inline void AddPiece(RopeRenderData& record, float x0, float y0, float x1, float y1,
-                     float thickStart, float thickEnd) {
-    record.points.insert(record.points.end(), {x0, y0, x1, y1});
-    record.segThickness.insert(record.segThickness.end(), {thickStart, thickEnd});
-}
-
-inline void AddNode(RopeRenderData& record, float x, float y, float radius) {
-    record.nodePoints.insert(record.nodePoints.end(), {x, y});
-    record.nodeThickness.push_back(radius);
-}
 
 // Runs RenderRopeCPU as a command of `instance`, catching a thrown code the
 // way the dispatcher does. `format` defaults to the output world's own.
