@@ -6,6 +6,7 @@
 #define TARSIVEL_HOST_FRAME_RENDERER_H
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "host/effect_instance.h"
@@ -49,8 +50,13 @@ class FrameRenderer {
 
   private:
     bool Settle(const CommandResult& result, const char* command, FrameOutcome& outcome) const;
-    void RenderCpu(const CommandSettings& settings, void* record, FrameOutcome& outcome);
-    void RenderGpu(const CommandSettings& settings, void* record, FrameOutcome& outcome);
+    // The layer every frame is drawn over, made by the first render: pre-render alone (`dump`)
+    // never needs it, and a 4K background is not cheap to paint.
+    const ImageWorld& Background();
+    void RenderCpu(const CommandSettings& settings, const ImageWorld& background, void* record,
+                   FrameOutcome& outcome);
+    void RenderGpu(const CommandSettings& settings, const ImageWorld& background, void* record,
+                   FrameOutcome& outcome);
 
     EffectInstance& instance_;
     const Scene& scene_;
@@ -59,7 +65,8 @@ class FrameRenderer {
     GpuDevice* gpu_;
     A_u_long deviceIndex_;
     const void* gpuData_;
-    std::unique_ptr<ImageWorld> background_;  // read-only, shared by all frames
+    std::once_flag backgroundMade_;
+    std::unique_ptr<ImageWorld> background_;  // read-only once made, shared by all frames
 };
 
 }  // namespace tarsivel::host

@@ -241,6 +241,19 @@ TEST_F(CliTest, DumpMatchesTheRecordOfTheHostDrivenDirectly) {
     EXPECT_EQ(record["colorG"].get<float>(), direct.colorG);
 }
 
+TEST_F(CliTest, DumpNeverPaintsTheBackgroundThatRenderNeeds) {
+    // The image is missing: only a command that draws over the layer may notice.
+    const std::string scene = Scene("no_image.json", R"({"format": "tarsivel-scene/1",
+        "layer": {"width": 32, "height": 24, "background": {"image": "missing.png"}},
+        "time": {"fps": 30, "frames": 2}})");
+    const CliRun dump = Tarsivel("dump " + scene + " --frame 1");
+    EXPECT_EQ(dump.code, 0) << dump.err;
+    const CliRun render = Tarsivel("render " + scene + " -o " + (dir / "f_#.png").string());
+    EXPECT_EQ(render.code, 2);
+    EXPECT_NE(render.err.find("missing.png"), std::string::npos) << render.err;
+    EXPECT_FALSE(fs::exists(dir / "f_0.png"));
+}
+
 TEST_F(CliTest, InfoListsFortyParameters) {
     const CliRun info = Tarsivel("info");
     ASSERT_EQ(info.code, 0) << info.err;
