@@ -20,6 +20,7 @@ struct RenderOptions {
     std::optional<int> downsample;
     int jobs = 1;
     std::string contactSheet;
+    bool skipExisting = false;  // frames whose file exists are not rendered
 };
 
 struct DumpOptions {

@@ -1,11 +1,15 @@
 // Where frames go: file name patterns with a run of '#' for the frame number,
-// and files written under a temporary name and renamed once complete, so an
-// interrupted run never leaves a truncated frame under its final name.
+// and output files written so that nothing is destroyed on the way: a regular
+// file is written under a temporary name and renamed once complete (an
+// interrupted run never leaves a truncated frame under its final name), a
+// symbolic link's target is written and the link kept, and devices and pipes
+// are written through.
 #ifndef TARSIVEL_HOST_TARSIVEL_OUTPUT_FILES_H
 #define TARSIVEL_HOST_TARSIVEL_OUTPUT_FILES_H
 
-#include <functional>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tarsivel::cli {
 
@@ -13,14 +17,30 @@ namespace tarsivel::cli {
 // when the number needs more digits. A pattern without '#' is used as it is.
 std::string ExpandPattern(const std::string& pattern, int frame);
 bool HasFrameNumber(const std::string& pattern);
+// Throws ExitError when the pattern has more than one run of '#' (which one
+// is the frame number would be a guess).
+void CheckPattern(const std::string& pattern);
 
 // Removes every temporary file still open when SIGINT or SIGTERM arrives,
 // then ends the process.
 void InstallInterruptCleanup();
 
-// Calls write(temporaryPath), then renames the file to `path`; the temporary
-// file is removed on every failure (the exception propagates).
-void WriteAtomically(const std::string& path, const std::function<void(const std::string&)>& write);
+// Writes `bytes` as the output file `path`:
+// - a new file, or an existing regular file, through a temporary file beside
+//   it that is renamed over it once complete; an existing file keeps its
+//   mode, and one the running user may not write is refused (by its mode and
+//   owner: root may replace a file only when its owner-write bit is set);
+// - a symbolic link: its target, as above; the link stays;
+// - anything else (a device, a pipe): written through.
+// Throws ExitError naming `path` and the reason; no temporary file remains.
+void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Whether `path` (after links) is something other than a file or a folder:
+// a device, a pipe or a socket.
+bool IsDeviceOrPipe(const std::string& path);
+
+// Whether `path` (after links) already exists, for --skip-existing.
+bool OutputExists(const std::string& path);
 
 }  // namespace tarsivel::cli
 

@@ -61,6 +61,19 @@ void Progress::FrameDone(int frame, double preRenderSeconds, double renderSecond
     }
 }
 
+void Progress::FrameSkipped(int frame, const std::string& file) {
+    std::lock_guard lock(mutex_);
+    ++skipped_;
+    if (!terminal_) {
+        std::cerr << "frame " << frame << ": " << file << " exists; skipped\n";
+    }
+}
+
+void Progress::Say(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    std::cerr << (terminal_ ? "\r\033[K" : "") << line << "\n";
+}
+
 void Progress::Finish() {
     std::lock_guard lock(mutex_);
     if (terminal_) {
@@ -75,6 +88,9 @@ std::string Progress::Summary() const {
     std::ostringstream text;
     text << done_ << " frame" << (done_ == 1 ? "" : "s") << " in " << Seconds(total)
          << "; pre-render " << Describe(preRender_) << "; render " << Describe(render_);
+    if (skipped_ > 0) {
+        text << "; " << skipped_ << " skipped (their files exist)";
+    }
     return text.str();
 }
 

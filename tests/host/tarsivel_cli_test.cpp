@@ -1,9 +1,13 @@
 // The `tarsivel` command as a user runs it: a separate process, its files,
 // its exit codes and messages.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <OpenEXR/ImfChannelList.h>
+#include <OpenEXR/ImfHeader.h>
 #include <OpenEXR/ImfRgbaFile.h>
 
 #include <chrono>
@@ -276,6 +280,201 @@ TEST_F(CliTest, ErrorsSayWhatIsWrongWithTheRightExitCode) {
     EXPECT_EQ(leak.code, 3);
     EXPECT_NE(leak.err.find("PF ANSI Suite"), std::string::npos) << leak.err;
     EXPECT_FALSE(fs::exists(dir / "l.png"));
+}
+
+bool IsPng(const std::string& bytes) {
+    return bytes.rfind("\x89PNG\r\n\x1a\n", 0) == 0;
+}
+
+// Bits a channel of a PNG file: the IHDR's bit depth.
+int PngBits(const std::string& bytes) {
+    return bytes.size() > 24 ? int(uint8_t(bytes[24])) : 0;
+}
+
+Imf::PixelType ExrAlphaType(const fs::path& path) {
+    Imf::RgbaInputFile file(path.string().c_str());
+    return file.header().channels().findChannel("A")->type;
+}
+
+fs::perms PermsOf(const fs::path& path) {
+    return fs::status(path).permissions() & fs::perms::mask;
+}
+
+// Prefix of a command that runs as a user without privileges: as root, the
+// user "nobody"; otherwise the user the tests run as.
+std::string Unprivileged() {
+    return geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
+}
+
+// Links, pipes and devices are written to, never replaced by a plain file.
+TEST_F(CliTest, OutputsThatAreNotPlainFilesAreWrittenThrough) {
+    const std::string scene = SmallScene(1);
+    fs::create_directories(dir / "real");
+    fs::create_symlink("real/target.png", dir / "link.png");
+    ASSERT_EQ(Tarsivel("render " + scene + " -o " + (dir / "link.png").string()).code, 0);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.png"));
+    EXPECT_TRUE(IsPng(Slurp(dir / "real/target.png")));
+    std::ofstream(dir / "real/target.png") << "old";  // an existing target: replaced, link kept
+    ASSERT_EQ(Tarsivel("render " + scene + " -o " + (dir / "link.png").string()).code, 0);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.png"));
+    EXPECT_TRUE(IsPng(Slurp(dir / "real/target.png")));
+
+    const fs::path pipe = dir / "pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    std::string piped;
+    std::thread reader([&] { piped = Slurp(pipe); });
+    const CliRun throughPipe = Tarsivel("render " + scene + " -o " + pipe.string());
+    reader.join();
+    EXPECT_EQ(throughPipe.code, 0) << throughPipe.err;
+    EXPECT_TRUE(IsPng(piped));
+    EXPECT_TRUE(fs::is_fifo(pipe));
+
+    // Devices like /dev/null and /dev/full, made here (root only).
+    const fs::path null = dir / "null";
+    const fs::path full = dir / "full";
+    if (mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 ||
+        mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) {
+        GTEST_SKIP() << "devices cannot be made here";
+    }
+    EXPECT_EQ(Tarsivel("render " + scene + " -o " + null.string()).code, 0);
+    EXPECT_TRUE(fs::is_character_file(null));
+    const CliRun onFull = Tarsivel("render " + scene + " -o " + full.string());
+    EXPECT_EQ(onFull.code, 2);
+    EXPECT_NE(onFull.err.find("cannot write " + full.string() + ": No space left on device"),
+              std::string::npos)
+        << onFull.err;
+    EXPECT_TRUE(fs::is_character_file(full));
+}
+
+TEST_F(CliTest, ExistingFilesKeepTheirModeAndReadOnlyOnesAreKept) {
+    const std::string scene = SmallScene(1);
+    const fs::path privateFrame = dir / "private.png";
+    std::ofstream(privateFrame) << "old";
+    fs::permissions(privateFrame, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_EQ(Tarsivel("render " + scene + " -o " + privateFrame.string()).code, 0);
+    EXPECT_TRUE(IsPng(Slurp(privateFrame)));
+    EXPECT_EQ(PermsOf(privateFrame), fs::perms::owner_read | fs::perms::owner_write);
+
+    // Read-only for everyone, root included: refused, untouched.
+    const fs::path locked = dir / "locked.png";
+    std::ofstream(locked) << "keep";
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    for (const std::string& as : {std::string(), Unprivileged()}) {
+        fs::permissions(dir, fs::perms::all);
+        const CliRun refused = Tarsivel("render " + scene + " -o " + locked.string(), as);
+        EXPECT_EQ(refused.code, 2) << as;
+        EXPECT_NE(refused.err.find(locked.string() + ": the file exists and this user may not "
+                                                     "write it"),
+                  std::string::npos)
+            << refused.err;
+        EXPECT_EQ(Slurp(locked), "keep");
+        EXPECT_EQ(PermsOf(locked),
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    }
+
+    // A folder the user may not write: the user's file name and the reason.
+    fs::create_directories(dir / "rodir");
+    fs::permissions(dir / "rodir", fs::perms::owner_all | fs::perms::group_read |
+                                       fs::perms::group_exec | fs::perms::others_read |
+                                       fs::perms::others_exec);
+    if (geteuid() != 0) {
+        fs::permissions(dir / "rodir", fs::perms::owner_write, fs::perm_options::remove);
+    }
+    const CliRun denied =
+        Tarsivel("render " + scene + " -o " + (dir / "rodir/a_####.png").string(), Unprivileged());
+    EXPECT_EQ(denied.code, 2);
+    EXPECT_NE(denied.err.find("frame 0: cannot write " + (dir / "rodir/a_0000.png").string() +
+                              ": Permission denied"),
+              std::string::npos)
+        << denied.err;
+    EXPECT_TRUE(fs::is_empty(dir / "rodir"));
+}
+
+TEST_F(CliTest, SkipExistingRendersOnlyTheMissingFrames) {
+    const std::string scene = SmallScene(4);
+    const std::string pattern = (dir / "f_#.png").string();
+    std::ofstream(dir / "f_1.png") << "farmed elsewhere";
+    const CliRun skipping = Tarsivel("render " + scene + " --skip-existing -o " + pattern);
+    ASSERT_EQ(skipping.code, 0) << skipping.err;
+    EXPECT_EQ(Slurp(dir / "f_1.png"), "farmed elsewhere");
+    for (const char* name : {"f_0.png", "f_2.png", "f_3.png"}) {
+        EXPECT_TRUE(IsPng(Slurp(dir / name))) << name;
+    }
+    EXPECT_NE(skipping.err.find("3 frames in"), std::string::npos) << skipping.err;
+    EXPECT_NE(skipping.err.find("1 skipped"), std::string::npos) << skipping.err;
+    ASSERT_EQ(Tarsivel("render " + scene + " -s 1 -e 1 -o " + pattern).code, 0);
+    EXPECT_TRUE(IsPng(Slurp(dir / "f_1.png")));  // replaced without the option
+    EXPECT_NE(Tarsivel("render --help").out.find("replaced"), std::string::npos);
+}
+
+TEST_F(CliTest, TheExtensionDecidesTheFormat) {
+    const std::string scene = SmallScene(1);
+    ASSERT_EQ(Tarsivel("render " + scene + " -o " + (dir / "a.exr").string()).code, 0);
+    EXPECT_EQ(ExrAlphaType(dir / "a.exr"), Imf::HALF);
+    ASSERT_EQ(Tarsivel("render " + scene + " --depth 32 -o " + (dir / "b.EXR").string()).code, 0);
+    EXPECT_EQ(ExrAlphaType(dir / "b.EXR"), Imf::FLOAT);
+    const CliRun png32 = Tarsivel("render " + scene + " --depth 32 -o " + (dir / "c.png").string());
+    ASSERT_EQ(png32.code, 0);
+    EXPECT_EQ(PngBits(Slurp(dir / "c.png")), 16);
+    EXPECT_NE(png32.err.find("32-bit frames are written as 16-bit PNG"), std::string::npos);
+    ASSERT_EQ(Tarsivel("render " + scene + " -o " + (dir / "d.png").string()).code, 0);
+    EXPECT_EQ(PngBits(Slurp(dir / "d.png")), 8);
+    ASSERT_EQ(Tarsivel("render " + scene + " -o " + (dir / "e.raw").string()).code, 0);
+    EXPECT_EQ(Slurp(dir / "e.raw").substr(0, 4), "TRAW");
+
+    const CliRun jpg = Tarsivel("render " + scene + " -o " + (dir / "f.jpg").string());
+    EXPECT_EQ(jpg.code, 2);
+    EXPECT_NE(jpg.err.find("f.jpg: the extension decides the format: .png, .exr or .raw"),
+              std::string::npos)
+        << jpg.err;
+    EXPECT_EQ(Tarsivel("render " + scene + " -o " + (dir / "g.png").string() + " --contact-sheet " +
+                       (dir / "sheet.jpg").string())
+                  .code,
+              2);
+    const CliRun twoRuns = Tarsivel("render " + scene + " -o " + (dir / "h_##_##.png").string());
+    EXPECT_EQ(twoRuns.code, 2);
+    EXPECT_NE(twoRuns.err.find("more than one run of #"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "f.jpg"));
+    EXPECT_FALSE(fs::exists(dir / "g.png"));
+}
+
+TEST_F(CliTest, FileErrorsNameTheFileAndTheReason) {
+    const CliRun folder = Tarsivel("render " + dir.string());
+    EXPECT_EQ(folder.code, 2);
+    EXPECT_NE(folder.err.find(dir.string() + ": is a folder, not a scene file"), std::string::npos);
+    const CliRun missing = Tarsivel("render " + (dir / "nowhere.json").string());
+    EXPECT_NE(missing.err.find("nowhere.json: cannot open the scene file: No such file"),
+              std::string::npos);
+    fs::create_directories(dir / "bg");
+    for (const std::string image : {"bg", "missing.png"}) {
+        const std::string scene = Scene("bg.json", R"({"format": "tarsivel-scene/1",
+            "layer": {"width": 8, "height": 8, "background": {"image": ")" +
+                                                       image + R"("}}})");
+        const CliRun background = Tarsivel("render " + scene + " -o " + (dir / "x.png").string());
+        EXPECT_EQ(background.code, 2);
+        EXPECT_NE(background.err.find("layer.background.image: cannot open " +
+                                      (dir / image).string() + ": "),
+                  std::string::npos)
+            << background.err;
+    }
+    EXPECT_NE(Tarsivel("render " + Scene("deep.json", std::string(200000, '[')))
+                  .err.find("nested more than 64 levels"),
+              std::string::npos);
+}
+
+// Memory runs out inside a frame: the frame, the estimate and what to try.
+TEST_F(CliTest, OutOfMemoryNamesTheFrameAndWhatToTry) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer cannot start under a memory limit";
+#endif
+    const std::string scene = Scene("huge.json", R"({"format": "tarsivel-scene/1",
+        "layer": {"width": 8192, "height": 8192}, "render": {"depth": 32}, "time": {"frames": 2}})");
+    const CliRun run = Tarsivel("render " + scene + " -j 2 -o " + (dir / "h_#.raw").string(),
+                                "ulimit -v 2500000;");
+    EXPECT_NE(run.code, 0);
+    EXPECT_NE(run.err.find(": out of memory (a frame needs about"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("try -j 1, --downsample 2 or a lower --depth"), std::string::npos);
+    EXPECT_NE(run.err.find("failed: frame"), std::string::npos) << run.err;
 }
 
 TEST_F(CliTest, DemoSceneRendersAtReducedSize) {

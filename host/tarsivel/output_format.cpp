@@ -1,0 +1,86 @@
+#include "host/tarsivel/output_format.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "host/exr_io.h"
+#include "host/png_io.h"
+#include "host/raw_frame.h"
+#include "host/tarsivel/exit_error.h"
+#include "host/tarsivel/output_files.h"
+
+namespace tarsivel::cli {
+
+OutputFormat DefaultFormat(int depth) {
+#if defined(_WIN32)
+    static_cast<void>(depth);
+    return OutputFormat::kRaw;
+#else
+    return depth == 32 ? OutputFormat::kExr : OutputFormat::kPng;
+#endif
+}
+
+const char* ExtensionOf(OutputFormat format) {
+    switch (format) {
+        case OutputFormat::kPng:
+            return ".png";
+        case OutputFormat::kExr:
+            return ".exr";
+        case OutputFormat::kRaw:
+            break;
+    }
+    return ".raw";
+}
+
+OutputFormat FormatOfPath(const std::string& path, int depth) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    if (extension.empty() && IsDeviceOrPipe(path)) {
+        return DefaultFormat(depth);
+    }
+#if defined(_WIN32)
+    if (extension == ".raw") {
+        return OutputFormat::kRaw;
+    }
+    throw ExitError(kExitUsage, path +
+                                    ": this build writes raw pixel files only; name the output "
+                                    ".raw (PNG and OpenEXR need the Linux build)");
+#else
+    if (extension == ".png") {
+        return OutputFormat::kPng;
+    }
+    if (extension == ".exr") {
+        return OutputFormat::kExr;
+    }
+    if (extension == ".raw") {
+        return OutputFormat::kRaw;
+    }
+    throw ExitError(kExitUsage, path + ": the extension decides the format: .png, .exr or .raw");
+#endif
+}
+
+std::vector<uint8_t> EncodeFrame(const host::ImageWorld& image, OutputFormat format) {
+    const bool eight = image.Depth() == host::PixelDepth::k8;
+    switch (format) {
+        case OutputFormat::kPng:
+            return host::EncodePng(image, eight ? 8 : 16);
+        case OutputFormat::kExr:
+            return host::EncodeExr(image, image.Depth() == host::PixelDepth::k32
+                                              ? host::ExrChannels::kFloat
+                                              : host::ExrChannels::kHalf);
+        case OutputFormat::kRaw:
+            break;
+    }
+    return host::EncodeRawFrame(image);
+}
+
+std::string PrecisionNote(OutputFormat format, int depth) {
+    if (format == OutputFormat::kPng && depth == 32) {
+        return "32-bit frames are written as 16-bit PNG, clamped to 0 … 1; .exr keeps the floats";
+    }
+    return "";
+}
+
+}  // namespace tarsivel::cli
