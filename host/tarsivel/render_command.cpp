@@ -255,7 +255,7 @@ int RunRender(const RenderOptions& options) {
                                                scene.OutputHeight());
     }
 
-    Progress progress(total);
+    Progress progress(plan.first, plan.last);
     FrameFailures failures(progress);
     std::atomic<int> next{plan.first};
     auto worker = [&] {
@@ -266,6 +266,7 @@ int RunRender(const RenderOptions& options) {
                     progress.FrameSkipped(frame, path);
                     continue;
                 }
+                progress.FrameStarted(frame);
                 host::FrameOutcome outcome = renderer.Render(frame);
                 if (!outcome.image) {
                     failures.Record(frame, outcome);

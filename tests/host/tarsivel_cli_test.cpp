@@ -477,6 +477,33 @@ TEST_F(CliTest, OutOfMemoryNamesTheFrameAndWhatToTry) {
     EXPECT_NE(run.err.find("failed: frame"), std::string::npos) << run.err;
 }
 
+// On a terminal a status line follows the frames in flight; elsewhere one
+// line a frame, with no terminal controls in logs.
+TEST_F(CliTest, StatusLineOnATerminalOnlyAndOneLineAFrameElsewhere) {
+    const std::string scene = SmallScene(4);
+    const std::string render =
+        std::string(TARSIVEL_CLI_PATH) + " render " + scene + " -o " + (dir / "t_#.png").string();
+    const std::string terminal = (dir / "terminal.txt").string();
+    ASSERT_EQ(std::system(("script -qec '" + render + "' /dev/null >" + terminal).c_str()), 0);
+    const std::string shown = Slurp(terminal);
+    EXPECT_NE(shown.find("\r\033[K[#"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("] 0/4  frame 0: 0 s"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("] 1/4  frame 1: 0 s  about 0 s left"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("] 4/4"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("4 frames in"), std::string::npos) << shown;
+
+    const CliRun logged = Tarsivel("render " + scene + " -o " + (dir / "l_#.png").string());
+    ASSERT_EQ(logged.code, 0);
+    EXPECT_EQ(logged.err.find('\r'), std::string::npos);
+    EXPECT_EQ(logged.err.find('\033'), std::string::npos);
+    for (int f = 0; f < 4; ++f) {
+        EXPECT_NE(logged.err.find("frame " + std::to_string(f) + " (" + std::to_string(f + 1) +
+                                  "/4): pre-render "),
+                  std::string::npos)
+            << logged.err;
+    }
+}
+
 TEST_F(CliTest, DemoSceneRendersAtReducedSize) {
     const CliRun demo = Tarsivel(
         std::string("render ") + TARSIVEL_EXAMPLES_DIR + "/demo.json -s 0 -e 2 --downsample 4 -o " +
