@@ -416,7 +416,11 @@ Scene ParseScene(const nlohmann::json& document, const std::string& path) {
     scene.path = path;
     scene.name = std::filesystem::path(path).stem().string();
     const Node root(document, "", scene.path);
-    root.RequireObject({"format", "layer", "time", "render", "params", "masks"});
+    // "$schema" lets editors find the format's JSON Schema; the reader ignores it.
+    root.RequireObject({"$schema", "format", "layer", "time", "render", "params", "masks"});
+    if (root.Has("$schema")) {
+        root.Child("$schema").String();
+    }
     if (root.Child("format").String() != "tarsivel-scene/1") {
         root.Child("format").Fail("expected \"tarsivel-scene/1\"");
     }

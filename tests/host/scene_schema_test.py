@@ -116,6 +116,7 @@ def generate(tarsivel):
         "required": ["format", "layer"],
         "additionalProperties": False,
         "properties": {
+            "$schema": {"type": "string", "description": "where editors find this schema"},
             "format": {"const": "tarsivel-scene/1"},
             "layer": {
                 "type": "object", "required": ["width", "height"], "additionalProperties": False,
@@ -176,6 +177,7 @@ REFUSED = {
     "no layer": scene(layer=None),
     "no width": scene(**{"layer.width": None}),
     "unknown root key": scene(colour=1),
+    "schema as number": scene(**{"$schema": 1}),
     "unknown layer key": scene(**{"layer.depth": 8}),
     "unknown time key": scene(**{"time.rate": 30}),
     "unknown render key": scene(**{"render.quality": 1}),
@@ -237,7 +239,8 @@ ACCEPTED = {
     "integral numbers as integers": scene(**{"layer.width": 64.0}, params={"Segments": 4.0,
                                                                            "Collision Mask": 1.0},
                                           masks=[MASK]),
-    "every key": scene(**{"layer.background": "#102030AA", "time.time_scale": 2997,
+    "every key": scene(**{"$schema": "../docs/scene.schema.json",
+                          "layer.background": "#102030AA", "time.time_scale": 2997,
                           "time.time_step": 100, "time.local_time_step": 0, "time.frames": 3,
                           "render.depth": 16, "render.downsample": 2, "render.renderer": "cpu"},
                        params={"Point A": [-32768, 32767.99], "Wind Direction": -720,
