@@ -282,7 +282,7 @@ def main():
     jsonschema.Draft202012Validator.check_schema(schema)
     validator = jsonschema.Draft202012Validator(schema)
 
-    scenes = sorted(repo.glob("examples/*.json")) + sorted(repo.glob("tests/**/scenes/*.json"))
+    scenes = sorted(repo.glob("examples/**/*.json")) + sorted(repo.glob("tests/**/scenes/*.json"))
     if not scenes:
         faults.append("no example scenes found")
     for path in scenes:
