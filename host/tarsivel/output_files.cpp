@@ -91,31 +91,44 @@ void CreateFolders(const std::string& path, const fs::path& final) {
 
 // Windows has neither the devices nor the links of the cases above that
 // matter to users; the temporary file and the rename are kept.
-void Replace(const std::string& path, const std::string& target,
-             const std::vector<uint8_t>& bytes) {
-    CreateFolders(path, target);
-    const std::string temporary = TemporaryName(target);
-    const int slot = Claim(temporary);
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+struct Destination {
+    std::string target;
+    bool special = false;
+};
+
+Destination Resolve(const std::string& path) {
+    return {path, false};
+}
+
+void Commit(const std::string& path, const Destination& destination, const std::string& temporary) {
+    std::error_code error;
+    fs::rename(temporary, destination.target, error);
+    if (error) {
+        CannotWrite(path, error.message());
+    }
+}
+
+void WriteFileBytes(const std::string& path, const std::string& file,
+                    const std::vector<uint8_t>& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     out.close();
-    std::error_code error;
-    if (out) {
-        fs::rename(temporary, target, error);
+    if (!out) {
+        CannotWrite(path, "the file could not be written");
     }
-    if (!out || error) {
-        std::remove(temporary.c_str());
-        Release(slot);
-        CannotWrite(path, out ? error.message() : std::string("the file could not be written"));
+}
+
+std::string OpenTemporary(const std::string& path, const Destination& destination) {
+    CreateFolders(path, destination.target);
+    const std::string temporary = TemporaryName(destination.target);
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        CannotWrite(path, "the file could not be created");
     }
-    Release(slot);
+    return temporary;
 }
 
 }  // namespace
-
-void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes) {
-    Replace(path, path, bytes);
-}
 
 bool OutputExists(const std::string& path) {
     std::error_code error;
@@ -132,10 +145,11 @@ std::string Reason() {
     return std::strerror(errno);
 }
 
-void WriteAll(int fd, const std::vector<uint8_t>& bytes, const std::string& path) {
+// Writes all of `bytes` to `fd` and closes it.
+void WriteAll(int fd, const uint8_t* bytes, std::size_t size, const std::string& path) {
     std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    while (done < size) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -179,71 +193,109 @@ bool MayReplace(const struct stat& info, const std::string& file) {
     return ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
-void WriteThrough(const std::string& path, const std::string& target,
-                  const std::vector<uint8_t>& bytes) {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) {
-        CannotWrite(path, Reason());
-    }
-    WriteAll(fd, bytes, path);
-}
-
-void Replace(const std::string& path, const std::string& target, const struct stat* existing,
-             const std::vector<uint8_t>& bytes) {
-    CreateFolders(path, target);
-    const std::string temporary = TemporaryName(target);
-    const int slot = Claim(temporary);
-    try {
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            CannotWrite(path, Reason());
-        }
-        if (existing != nullptr) {
-            // The replaced file's mode (and, where allowed, its owner) carries over.
-            if (::geteuid() == 0) {
-                static_cast<void>(::fchown(fd, existing->st_uid, existing->st_gid));
-            }
-            if (::fchmod(fd, existing->st_mode & 07777) != 0) {
-                const std::string why = Reason();
-                ::close(fd);
-                CannotWrite(path, why);
-            }
-        }
-        WriteAll(fd, bytes, path);
-        if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-            CannotWrite(path, Reason());
-        }
-    } catch (...) {
-        std::remove(temporary.c_str());
-        Release(slot);
-        throw;
-    }
-    Release(slot);
-}
-
-}  // namespace
-
-void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes) {
-    const std::string target = FollowLinks(path);
+// Where the output of `path` goes, checked before anything is written.
+struct Destination {
+    std::string target;    // after links
+    bool exists = false;   // a regular file is there
+    bool special = false;  // a device or a pipe: written through
     struct stat info {};
-    if (::stat(target.c_str(), &info) != 0) {
-        Replace(path, target, nullptr, bytes);
-        return;
+};
+
+Destination Resolve(const std::string& path) {
+    Destination destination;
+    destination.target = FollowLinks(path);
+    if (::stat(destination.target.c_str(), &destination.info) != 0) {
+        return destination;
     }
-    if (S_ISDIR(info.st_mode)) {
+    if (S_ISDIR(destination.info.st_mode)) {
         CannotWrite(path, "it is a folder");
     }
-    if (!S_ISREG(info.st_mode)) {
-        WriteThrough(path, target, bytes);
-        return;
-    }
-    if (!MayReplace(info, target)) {
+    destination.special = !S_ISREG(destination.info.st_mode);
+    destination.exists = !destination.special;
+    if (destination.exists && !MayReplace(destination.info, destination.target)) {
         throw ExitError(kExitUsage, path +
                                         ": the file exists and this user may not write it; make "
                                         "it writable, remove it, or use --skip-existing");
     }
-    Replace(path, target, &info, bytes);
+    return destination;
 }
+
+int OpenForWriting(const std::string& path, const std::string& file, int flags) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC | flags, 0666);
+    if (fd < 0) {
+        CannotWrite(path, Reason());
+    }
+    return fd;
+}
+
+// The temporary file of `path`: beside the target, so that the rename is
+// atomic, or in the temporary folder when the target is a device or a pipe.
+std::string OpenTemporary(const std::string& path, const Destination& destination) {
+    fs::path near = destination.target;
+    if (destination.special) {
+        std::error_code error;
+        near = fs::temp_directory_path(error) / near.filename();
+    } else {
+        CreateFolders(path, near);
+    }
+    const std::string temporary = TemporaryName(near);
+    ::close(OpenForWriting(path, temporary, O_CREAT | O_EXCL));
+    return temporary;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& file,
+                    const std::vector<uint8_t>& bytes) {
+    WriteAll(OpenForWriting(path, file, O_TRUNC), bytes.data(), bytes.size(), path);
+}
+
+void CopyInto(const std::string& path, const std::string& from, const std::string& to) {
+    std::ifstream in(from, std::ios::binary);
+    const int fd = OpenForWriting(path, to, 0);
+    std::vector<char> chunk(1 << 20);
+    while (in) {
+        in.read(chunk.data(), std::streamsize(chunk.size()));
+        const auto n = std::size_t(in.gcount());
+        std::size_t done = 0;
+        while (done < n) {
+            const ssize_t w = ::write(fd, chunk.data() + done, n - done);
+            if (w < 0 && errno == EINTR) {
+                continue;
+            }
+            if (w <= 0) {
+                const std::string why = w < 0 ? Reason() : "nothing was written";
+                ::close(fd);
+                CannotWrite(path, why);
+            }
+            done += std::size_t(w);
+        }
+    }
+    if (::close(fd) != 0) {
+        CannotWrite(path, Reason());
+    }
+}
+
+void Commit(const std::string& path, const Destination& destination, const std::string& temporary) {
+    if (destination.special) {
+        CopyInto(path, temporary, destination.target);
+        std::remove(temporary.c_str());
+        return;
+    }
+    if (destination.exists) {
+        // The replaced file's mode (and, where allowed, its owner) carries over.
+        if (::geteuid() == 0) {
+            static_cast<void>(
+                ::chown(temporary.c_str(), destination.info.st_uid, destination.info.st_gid));
+        }
+        if (::chmod(temporary.c_str(), destination.info.st_mode & 07777) != 0) {
+            CannotWrite(path, Reason());
+        }
+    }
+    if (std::rename(temporary.c_str(), destination.target.c_str()) != 0) {
+        CannotWrite(path, Reason());
+    }
+}
+
+}  // namespace
 
 bool OutputExists(const std::string& path) {
     struct stat info {};
@@ -256,6 +308,35 @@ bool IsDeviceOrPipe(const std::string& path) {
 }
 
 #endif
+
+struct PendingOutput::State {
+    Destination destination;
+};
+
+PendingOutput::PendingOutput(const std::string& path)
+    : path_(path), state_(std::make_unique<State>()) {
+    state_->destination = Resolve(path);
+    temporary_ = OpenTemporary(path, state_->destination);
+    slot_ = Claim(temporary_);
+}
+
+PendingOutput::~PendingOutput() {
+    if (!committed_) {
+        std::remove(temporary_.c_str());
+    }
+    Release(slot_);
+}
+
+void PendingOutput::Commit() {
+    tarsivel::cli::Commit(path_, state_->destination, temporary_);
+    committed_ = true;
+}
+
+void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes) {
+    PendingOutput output(path);
+    WriteFileBytes(path, output.TemporaryPath(), bytes);
+    output.Commit();
+}
 
 bool HasFrameNumber(const std::string& pattern) {
     return pattern.find('#') != std::string::npos;

@@ -8,6 +8,7 @@
 #define TARSIVEL_HOST_TARSIVEL_OUTPUT_FILES_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,13 +26,38 @@ void CheckPattern(const std::string& pattern);
 // then ends the process.
 void InstallInterruptCleanup();
 
+// An output file being written under a temporary name, put in place by
+// Commit() as WriteOutput describes. The checks (links, folders, files the
+// user may not write) are made when it is created, before any work; the
+// temporary file is removed if it is never committed, or when SIGINT or
+// SIGTERM arrives. Throws ExitError naming `path` and the reason.
+class PendingOutput {
+  public:
+    explicit PendingOutput(const std::string& path);
+    ~PendingOutput();
+    PendingOutput(const PendingOutput&) = delete;
+    PendingOutput& operator=(const PendingOutput&) = delete;
+
+    // The file to write; it exists, empty.
+    const std::string& TemporaryPath() const { return temporary_; }
+    void Commit();
+
+  private:
+    struct State;
+    std::string path_;
+    std::unique_ptr<State> state_;
+    std::string temporary_;
+    int slot_ = -1;
+    bool committed_ = false;
+};
+
 // Writes `bytes` as the output file `path`:
 // - a new file, or an existing regular file, through a temporary file beside
 //   it that is renamed over it once complete; an existing file keeps its
 //   mode, and one the running user may not write is refused (by its mode and
 //   owner: root may replace a file only when its owner-write bit is set);
 // - a symbolic link: its target, as above; the link stays;
-// - anything else (a device, a pipe): written through.
+// - anything else (a device, a pipe): the bytes are copied into it.
 // Throws ExitError naming `path` and the reason; no temporary file remains.
 void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes);
 
