@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
     renderCmd->add_option(
         "-o,--output", render.output,
         "File name pattern; a run of # is the frame number. The extension decides the "
-        "format: .png, .exr or .raw (the Windows build: .raw). Existing frames are replaced "
+        "format: .png, .exr or .raw frames, or one .mov (ProRes 4444 with alpha) or .mp4 "
+        "(H.264) movie through ffmpeg (the Windows build: .raw). Existing files are replaced "
         "unless --skip-existing is given");
     renderCmd->add_option("-s,--start", render.first, "First frame (default 0)");
     renderCmd->add_option("-e,--end", render.last, "Last frame (default: the scene's last)");
@@ -66,8 +67,8 @@ int main(int argc, char** argv) {
 
     std::string demoPlugin;
     std::string demoOut = "out/demo";
-    CLI::App* demoCmd =
-        app.add_subcommand("demo", "Render the built-in demo scene with a contact sheet");
+    CLI::App* demoCmd = app.add_subcommand(
+        "demo", "Render the built-in demo scene with a contact sheet and a movie");
     demoCmd->add_option("-o,--output-folder", demoOut, "Where the frames go (default out/demo)");
     AddPluginOption(*demoCmd, demoPlugin);
 

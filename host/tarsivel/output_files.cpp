@@ -55,7 +55,16 @@ void Release(int slot) {
     }
 }
 
+// A child process writing an output (ffmpeg), stopped with the temporary files.
+std::atomic<long> child{-1};
+
 extern "C" void RemoveTemporaryFilesAndExit(int signal) {
+#if !defined(_WIN32)
+    const long pid = child.load();
+    if (pid > 0) {
+        ::kill(pid_t(pid), SIGKILL);
+    }
+#endif
     for (Slot& slot : slots) {
         if (slot.used.load(std::memory_order_acquire)) {
             std::remove(slot.path);
@@ -370,6 +379,10 @@ std::string ExpandPattern(const std::string& pattern, int frame) {
         number.insert(0, width - number.size(), '0');
     }
     return pattern.substr(0, start) + number + pattern.substr(end);
+}
+
+void StopOnInterrupt(long pid) {
+    child.store(pid);
 }
 
 void InstallInterruptCleanup() {

@@ -25,6 +25,8 @@ void CheckPattern(const std::string& pattern);
 // Removes every temporary file still open when SIGINT or SIGTERM arrives,
 // then ends the process.
 void InstallInterruptCleanup();
+// The child process (ffmpeg) to kill first when that happens; -1 for none.
+void StopOnInterrupt(long pid);
 
 // An output file being written under a temporary name, put in place by
 // Commit() as WriteOutput describes. The checks (links, folders, files the

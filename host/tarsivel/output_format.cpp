@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <stdexcept>
 
 #include "host/exr_io.h"
 #include "host/png_io.h"
@@ -21,12 +22,20 @@ OutputFormat DefaultFormat(int depth) {
 #endif
 }
 
+bool IsMovie(OutputFormat format) {
+    return format == OutputFormat::kMov || format == OutputFormat::kMp4;
+}
+
 const char* ExtensionOf(OutputFormat format) {
     switch (format) {
         case OutputFormat::kPng:
             return ".png";
         case OutputFormat::kExr:
             return ".exr";
+        case OutputFormat::kMov:
+            return ".mov";
+        case OutputFormat::kMp4:
+            return ".mp4";
         case OutputFormat::kRaw:
             break;
     }
@@ -57,7 +66,16 @@ OutputFormat FormatOfPath(const std::string& path, int depth) {
     if (extension == ".raw") {
         return OutputFormat::kRaw;
     }
-    throw ExitError(kExitUsage, path + ": the extension decides the format: .png, .exr or .raw");
+    if (extension == ".mov") {
+        return OutputFormat::kMov;
+    }
+    if (extension == ".mp4") {
+        return OutputFormat::kMp4;
+    }
+    throw ExitError(kExitUsage, path +
+                                    ": the extension decides the format: .png, .exr or .raw "
+                                    "frames, or a .mov (ProRes 4444 with alpha) or .mp4 (H.264) "
+                                    "movie");
 #endif
 }
 
@@ -70,6 +88,9 @@ std::vector<uint8_t> EncodeFrame(const host::ImageWorld& image, OutputFormat for
             return host::EncodeExr(image, image.Depth() == host::PixelDepth::k32
                                               ? host::ExrChannels::kFloat
                                               : host::ExrChannels::kHalf);
+        case OutputFormat::kMov:
+        case OutputFormat::kMp4:
+            throw std::logic_error("movies are written by MovieWriter");
         case OutputFormat::kRaw:
             break;
     }

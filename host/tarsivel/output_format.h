@@ -11,7 +11,10 @@
 
 namespace tarsivel::cli {
 
-enum class OutputFormat { kPng, kExr, kRaw };
+enum class OutputFormat { kPng, kExr, kRaw, kMov, kMp4 };
+
+// Whether the format is one movie file rather than a file a frame.
+bool IsMovie(OutputFormat format);
 
 // The format of `path` by its extension, in any letter case. A device or a
 // pipe named without an extension (-o /dev/stdout) gets the format a render
@@ -26,6 +29,7 @@ const char* ExtensionOf(OutputFormat format);
 // - PNG: 8 bits a channel from an 8-bit render, 16 bits from 16 and 32;
 // - OpenEXR: half channels from 8 and 16 bits, 32-bit float from 32;
 // - raw: the world as it is.
+// Movies are not frame files: MovieWriter writes them.
 std::vector<uint8_t> EncodeFrame(const host::ImageWorld& image, OutputFormat format);
 
 // A note for the user when the format holds less than the render, or "".

@@ -13,6 +13,7 @@
 #include "host/tarsivel/commands.h"
 #include "host/tarsivel/contact_sheet.h"
 #include "host/tarsivel/exit_error.h"
+#include "host/tarsivel/movie_writer.h"
 #include "host/tarsivel/output_files.h"
 #include "host/tarsivel/output_format.h"
 #include "host/tarsivel/plugin_session.h"
@@ -109,8 +110,15 @@ RenderPlan Plan(const RenderOptions& options, const host::Scene& scene) {
                     OutputFormat::kRaw};
     CheckPattern(plan.pattern);
     plan.format = FormatOfPath(plan.pattern, scene.depth);
-    if (!options.contactSheet.empty()) {
-        FormatOfPath(options.contactSheet, 8);
+    if (!options.contactSheet.empty() && IsMovie(FormatOfPath(options.contactSheet, 8))) {
+        throw ExitError(kExitUsage, options.contactSheet +
+                                        ": a contact sheet is one image: .png, .exr or .raw");
+    }
+    if (IsMovie(plan.format) && HasFrameNumber(plan.pattern)) {
+        throw ExitError(kExitUsage, plan.pattern + ": a movie is one file; its name takes no #");
+    }
+    if (IsMovie(plan.format) && options.skipExisting) {
+        throw ExitError(kExitUsage, "--skip-existing applies to frame files, not to movies");
     }
     if (plan.first < 0 || plan.last >= scene.frames || plan.first > plan.last) {
         throw ExitError(kExitUsage, "frames " + std::to_string(plan.first) + " … " +
@@ -118,7 +126,7 @@ RenderPlan Plan(const RenderOptions& options, const host::Scene& scene) {
                                         std::to_string(scene.frames - 1) +
                                         " with the first not after the last");
     }
-    if (!HasFrameNumber(plan.pattern) && plan.first != plan.last) {
+    if (!HasFrameNumber(plan.pattern) && !IsMovie(plan.format) && plan.first != plan.last) {
         throw ExitError(kExitUsage, "the output pattern \"" + plan.pattern +
                                         "\" has no # for the frame number, but " +
                                         std::to_string(plan.last - plan.first + 1) +
@@ -255,6 +263,16 @@ int RunRender(const RenderOptions& options) {
                                                scene.OutputHeight());
     }
 
+    // A movie, as the output or beside the frames (the demo's preview).
+    const std::string moviePath = IsMovie(plan.format) ? plan.pattern : options.movie;
+    std::unique_ptr<MovieWriter> movie;
+    if (!moviePath.empty()) {
+        movie = std::make_unique<MovieWriter>(
+            moviePath, MovieSettings{FormatOfPath(moviePath, scene.depth), scene.OutputWidth(),
+                                     scene.OutputHeight(), scene.timeScale, scene.timeStep,
+                                     plan.first, 2 * jobs});
+    }
+
     Progress progress(plan.first, plan.last);
     FrameFailures failures(progress);
     std::atomic<int> next{plan.first};
@@ -266,19 +284,33 @@ int RunRender(const RenderOptions& options) {
                     progress.FrameSkipped(frame, path);
                     continue;
                 }
+                if (movie && !movie->WaitForTurn(frame)) {
+                    return;
+                }
                 progress.FrameStarted(frame);
                 host::FrameOutcome outcome = renderer.Render(frame);
                 if (!outcome.image) {
                     failures.Record(frame, outcome);
+                    if (movie) {
+                        movie->Abandon();
+                    }
                     return;
                 }
-                WriteOutput(path, EncodeFrame(*outcome.image, plan.format));
+                if (!IsMovie(plan.format)) {
+                    WriteOutput(path, EncodeFrame(*outcome.image, plan.format));
+                }
+                if (movie) {
+                    movie->Add(frame, *outcome.image);
+                }
                 if (sheet && sheetCell.count(frame)) {
                     sheet->Place(sheetCell.at(frame), *outcome.image);
                 }
                 progress.FrameDone(frame, outcome.preRenderSeconds, outcome.renderSeconds, path);
             } catch (...) {
                 failures.RecordCurrentException(frame, memory, jobs);
+                if (movie) {
+                    movie->Abandon();
+                }
                 return;
             }
         }
@@ -296,6 +328,9 @@ int RunRender(const RenderOptions& options) {
         std::cerr << "tarsivel: " << progress.Summary() << "; failed: " << failures.List() << "\n";
         return failures.Code();
     }
+    if (movie) {
+        movie->Finish();
+    }
     if (sheet) {
         WriteOutput(options.contactSheet,
                     EncodeFrame(sheet->Image(), FormatOfPath(options.contactSheet, 8)));
@@ -310,9 +345,11 @@ int RunDemo(const std::string& plugin, const std::string& outputFolder) {
     options.plugin = plugin;
     options.output = outputFolder + "/demo_####.png";
     options.contactSheet = outputFolder + "/contact_sheet.png";
+    options.movie = outputFolder + "/demo.mp4";
     options.jobs = int(std::max(1u, std::min(4u, std::thread::hardware_concurrency())));
     const int code = RunRender(options);
-    std::cerr << "tarsivel: the demo's frames and contact sheet are in " << outputFolder << "/\n";
+    std::cerr << "tarsivel: the demo's frames, contact sheet and movie are in " << outputFolder
+              << "/\n";
     return code;
 }
 

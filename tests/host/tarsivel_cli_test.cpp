@@ -504,6 +504,167 @@ TEST_F(CliTest, StatusLineOnATerminalOnlyAndOneLineAFrameElsewhere) {
     }
 }
 
+class MovieTest : public CliTest {
+  protected:
+    // 95 × 63 pixels, 24 frames a second: odd sizes for the H.264 padding.
+    std::string OddScene() {
+        return Scene("odd.json", R"({"format": "tarsivel-scene/1",
+            "layer": {"width": 95, "height": 63},
+            "time": {"fps": 24, "frames": 10},
+            "masks": [{"name": "Floor", "vertices": [[10, 50], [86, 50], [86, 60], [10, 60]]}],
+            "params": {"Point A": [20, 10], "Point B": [{"frame": 0, "value": [76, 10]},
+                                                       {"frame": 3, "value": [60, 20]}],
+                       "Rope Length": 120, "Segments": 12, "Thickness Start": 5,
+                       "Thickness End": 2, "Rope Color": "#40C0FF", "Collision Mask": "Floor"}})");
+    }
+    // The movie decoded again by ffmpeg into raw pixels of `format`.
+    std::string Decode(const fs::path& movie, const std::string& format) {
+        const fs::path raw = dir / (movie.filename().string() + ".raw");
+        const std::string command = "ffmpeg -v error -y -i " + movie.string() +
+                                    " -f rawvideo -pix_fmt " + format + " " + raw.string();
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return Slurp(raw);
+    }
+    // Calls check(pixel, index) for every pixel of the frames f_0.png … of a
+    // movie of `width` × `height`: index counts pixels through the movie,
+    // and pixels past a frame's own size (padding) are transparent black.
+    template <class Check>
+    void ForEachPixel(int frames, int32_t width, int32_t height, Check check) {
+        for (int f = 0; f < frames; ++f) {
+            auto png = host::ReadPng((dir / ("f_" + std::to_string(f) + ".png")).string(),
+                                     host::PixelDepth::k8);
+            for (int32_t y = 0; y < height; ++y) {
+                for (int32_t x = 0; x < width; ++x) {
+                    const bool inside = x < png->Width() && y < png->Height();
+                    check(inside ? png->Read8(x, y) : PF_Pixel{0, 0, 0, 0},
+                          std::size_t((f * height + y) * width + x));
+                }
+            }
+        }
+    }
+    std::string Probe(const fs::path& movie, const std::string& entry) {
+        const fs::path out = dir / "probe.txt";
+        std::system(("ffprobe -v error -select_streams v:0 -show_entries stream=" + entry +
+                     " -of csv=p=0 " + movie.string() + " >" + out.string())
+                        .c_str());
+        std::string text = Slurp(out);
+        while (!text.empty() && (text.back() == '\n' || text.back() == ',')) {
+            text.pop_back();
+        }
+        return text;
+    }
+};
+
+TEST_F(MovieTest, ProResWithAlphaHoldsTheFramesInOrder) {
+    const std::string scene = OddScene();
+    ASSERT_EQ(Tarsivel("render " + scene + " -o " + (dir / "f_#.png").string()).code, 0);
+    const CliRun run = Tarsivel("render " + scene + " -j 3 -o " + (dir / "rope.mov").string());
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(Probe(dir / "rope.mov", "codec_name,profile,width,height,r_frame_rate,nb_frames"),
+              "prores,4444,95,63,24/1,10");
+    const std::string decoded = Decode(dir / "rope.mov", "rgba64le");
+    ASSERT_EQ(decoded.size(), std::size_t(10 * 95 * 63 * 8));
+    double sum = 0;
+    double worst = 0;
+    ForEachPixel(10, 95, 63, [&](const PF_Pixel& p, std::size_t index) {
+        const int expected[4] = {p.red, p.green, p.blue, p.alpha};
+        for (std::size_t c = 0; c < 4; ++c) {
+            const std::size_t at = index * 8 + 2 * c;
+            const int v = uint8_t(decoded[at]) | uint8_t(decoded[at + 1]) << 8;
+            const double error = std::abs(v / 65535.0 - expected[c] / 255.0);
+            sum += error;
+            worst = std::max(worst, error);
+        }
+    });
+    EXPECT_LE(sum / (10.0 * 95 * 63 * 4), 1.0 / 255);
+    EXPECT_LE(worst, 8.0 / 255);
+}
+
+// Chroma subsampling blurs the colour of thin lines, so the preview is
+// measured on the demo's frames, at a quarter size (240 × 135, an odd height).
+TEST_F(MovieTest, H264PreviewIsCompositedOverBlackAndPaddedToEvenSizes) {
+    const std::string demo =
+        std::string(TARSIVEL_EXAMPLES_DIR) + "/demo.json -s 0 -e 5 --downsample 4 -j 2 -o ";
+    ASSERT_EQ(Tarsivel("render " + demo + (dir / "f_#.png").string()).code, 0);
+    const CliRun run = Tarsivel("render " + demo + (dir / "demo.mp4").string());
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(Probe(dir / "demo.mp4", "codec_name,width,height,r_frame_rate,nb_frames"),
+              "h264,240,136,30/1,6");
+    const std::string decoded = Decode(dir / "demo.mp4", "rgb24");
+    ASSERT_EQ(decoded.size(), std::size_t(6 * 240 * 136 * 3));
+    double squares = 0;
+    ForEachPixel(6, 240, 136, [&](const PF_Pixel& p, std::size_t index) {
+        const int expected[3] = {p.red * p.alpha / 255, p.green * p.alpha / 255,
+                                 p.blue * p.alpha / 255};
+        for (std::size_t c = 0; c < 3; ++c) {
+            const double d = uint8_t(decoded[index * 3 + c]) - expected[c];
+            squares += d * d;
+        }
+    });
+    const double psnr = 10 * std::log10(255.0 * 255.0 / (squares / (6.0 * 240 * 136 * 3)));
+    EXPECT_GE(psnr, 35.0);
+}
+
+TEST_F(MovieTest, AMissingOrFailingFfmpegIsNamedAndLeavesNoMovie) {
+    const std::string scene = OddScene();
+    fs::create_directories(dir / "empty");
+    const CliRun missing = Tarsivel("render " + scene + " -o " + (dir / "a.mov").string(),
+                                    "PATH=" + (dir / "empty").string());
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_NE(missing.err.find("needs ffmpeg, which is not on PATH"), std::string::npos)
+        << missing.err;
+
+    fs::create_directories(dir / "broken");
+    std::ofstream(dir / "broken/ffmpeg") << "#!/bin/sh\necho 'Unknown encoder boom' >&2\nexit 1\n";
+    fs::permissions(dir / "broken/ffmpeg", fs::perms::owner_all);
+    const CliRun broken = Tarsivel("render " + scene + " -o " + (dir / "b.mp4").string(),
+                                   "PATH=" + (dir / "broken").string() + ":/usr/bin:/bin");
+    EXPECT_EQ(broken.code, 2);
+    EXPECT_NE(broken.err.find("ffmpeg"), std::string::npos) << broken.err;
+    EXPECT_NE(broken.err.find("Unknown encoder boom"), std::string::npos) << broken.err;
+
+    const CliRun numbered = Tarsivel("render " + scene + " -o " + (dir / "c_##.mov").string());
+    EXPECT_EQ(numbered.code, 2);
+    EXPECT_NE(numbered.err.find("a movie is one file"), std::string::npos);
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name.find(".mov") == std::string::npos &&
+                    name.find(".mp4") == std::string::npos)
+            << name;
+    }
+}
+
+TEST_F(MovieTest, InterruptedMovieLeavesNothing) {
+    const std::string scene = SmallScene(3000);
+    const fs::path movie = dir / "long.mov";
+    const pid_t child = fork();
+    if (child == 0) {
+        const std::string command = std::string("exec ") + TARSIVEL_CLI_PATH + " render " + scene +
+                                    " -o " + movie.string() + " 2>" + (dir / "err.txt").string();
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Wait until ffmpeg has written some of the movie, then stop the render.
+    bool started = false;
+    for (int i = 0; i < 200 && !started; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        for (const auto& entry : fs::directory_iterator(dir)) {
+            started =
+                started || (entry.path().filename().string().find(".tmp") != std::string::npos &&
+                            fs::file_size(entry.path()) > 0);
+        }
+    }
+    EXPECT_TRUE(started);
+    kill(child, SIGINT);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGINT) << status;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_EQ(name.find("long"), std::string::npos) << name;
+    }
+}
+
 TEST_F(CliTest, DemoSceneRendersAtReducedSize) {
     const CliRun demo = Tarsivel(
         std::string("render ") + TARSIVEL_EXAMPLES_DIR + "/demo.json -s 0 -e 2 --downsample 4 -o " +
