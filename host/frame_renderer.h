@@ -5,6 +5,7 @@
 #ifndef TARSIVEL_HOST_FRAME_RENDERER_H
 #define TARSIVEL_HOST_FRAME_RENDERER_H
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,6 +48,12 @@ class FrameRenderer {
     // Pre-render alone, leaving the record in the session for reading.
     FrameOutcome PreRender(int32_t frame, std::unique_ptr<PreRenderSession>& session);
 
+    // Called by Render with every record pre-render hands over, before it is
+    // rendered; may be called from several threads at once.
+    void InspectRecords(std::function<void(int32_t frame, const void* record)> inspect) {
+        inspectRecord_ = std::move(inspect);
+    }
+
   private:
     bool Settle(const CommandResult& result, const char* command, FrameOutcome& outcome) const;
     void RenderCpu(const CommandSettings& settings, void* record, FrameOutcome& outcome);
@@ -60,6 +67,7 @@ class FrameRenderer {
     A_u_long deviceIndex_;
     const void* gpuData_;
     std::unique_ptr<ImageWorld> background_;  // read-only, shared by all frames
+    std::function<void(int32_t, const void*)> inspectRecord_;
 };
 
 }  // namespace tarsivel::host

@@ -18,6 +18,7 @@
 #include "host/tarsivel/output_format.h"
 #include "host/tarsivel/plugin_session.h"
 #include "host/tarsivel/progress.h"
+#include "host/tarsivel/record_json.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -275,6 +276,14 @@ int RunRender(const RenderOptions& options) {
 
     Progress progress(plan.first, plan.last);
     FrameFailures failures(progress);
+    renderer.InspectRecords([&progress](int32_t frame, const void* record) {
+        // The plug-in's record, read through its header as `dump` reads it.
+        const int nonFinite = CountNonFinite(*static_cast<const RopeRenderData*>(record));
+        if (nonFinite > 0) {
+            progress.Say("tarsivel: warning: frame " + std::to_string(frame) + ": " +
+                         NonFiniteWarning(nonFinite));
+        }
+    });
     std::atomic<int> next{plan.first};
     auto worker = [&] {
         for (int frame = next++; frame <= plan.last && !failures.Any(); frame = next++) {

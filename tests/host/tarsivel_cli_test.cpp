@@ -280,6 +280,20 @@ TEST_F(CliTest, ErrorsSayWhatIsWrongWithTheRightExitCode) {
     EXPECT_EQ(leak.code, 3);
     EXPECT_NE(leak.err.find("PF ANSI Suite"), std::string::npos) << leak.err;
     EXPECT_FALSE(fs::exists(dir / "l.png"));
+
+    // A record that is not all numbers: render warns as dump does, naming the frame.
+    const CliRun nan =
+        Tarsivel("render " + scene1 + " " + misbehaving + " -o " + (dir / "n.png").string(),
+                 "TARSIVEL_MISBEHAVE=nan");
+    EXPECT_EQ(nan.code, 0) << nan.err;
+    EXPECT_NE(nan.err.find("warning: frame 0: 1 value of the record is not finite"),
+              std::string::npos)
+        << nan.err;
+    const CliRun dumped =
+        Tarsivel("dump " + scene1 + " " + misbehaving + " --frame 0", "TARSIVEL_MISBEHAVE=nan");
+    EXPECT_NE(dumped.err.find("warning: 1 value of the record is not finite; written as null"),
+              std::string::npos)
+        << dumped.err;
 }
 
 bool IsPng(const std::string& bytes) {
