@@ -341,6 +341,10 @@ void PendingOutput::Commit() {
     committed_ = true;
 }
 
+void CheckOutput(const std::string& path) {
+    Resolve(path);
+}
+
 void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes) {
     PendingOutput output(path);
     WriteFileBytes(path, output.TemporaryPath(), bytes);

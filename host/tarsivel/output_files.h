@@ -63,6 +63,10 @@ class PendingOutput {
 // Throws ExitError naming `path` and the reason; no temporary file remains.
 void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes);
 
+// Makes WriteOutput's checks of `path` (a folder, a file the user may not
+// write) before the work of making its contents; throws as WriteOutput does.
+void CheckOutput(const std::string& path);
+
 // Whether `path` (after links) is something other than a file or a folder:
 // a device, a pipe or a socket.
 bool IsDeviceOrPipe(const std::string& path);

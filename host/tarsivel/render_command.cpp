@@ -293,6 +293,9 @@ int RunRender(const RenderOptions& options) {
                     progress.FrameSkipped(frame, path);
                     continue;
                 }
+                if (!IsMovie(plan.format)) {
+                    CheckOutput(path);  // before the frame's work, which may take minutes
+                }
                 if (movie && !movie->WaitForTurn(frame)) {
                     return;
                 }
