@@ -136,6 +136,9 @@ FrameOutcome FrameRenderer::Render(int32_t frame) {
     }
     const CommandSettings settings = FrameSettings(scene_, frame, downsample_);
     void* record = const_cast<void*>(session->Record());
+    if (inspectRecord_ && record != nullptr) {
+        inspectRecord_(frame, record);
+    }
     const auto start = std::chrono::steady_clock::now();
     if (gpu_ != nullptr) {
         RenderGpu(settings, background, record, outcome);

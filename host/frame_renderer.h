@@ -5,6 +5,7 @@
 #ifndef TARSIVEL_HOST_FRAME_RENDERER_H
 #define TARSIVEL_HOST_FRAME_RENDERER_H
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -48,6 +49,12 @@ class FrameRenderer {
     // Pre-render alone, leaving the record in the session for reading.
     FrameOutcome PreRender(int32_t frame, std::unique_ptr<PreRenderSession>& session);
 
+    // Called by Render with every record pre-render hands over, before it is
+    // rendered; may be called from several threads at once.
+    void InspectRecords(std::function<void(int32_t frame, const void* record)> inspect) {
+        inspectRecord_ = std::move(inspect);
+    }
+
   private:
     bool Settle(const CommandResult& result, const char* command, FrameOutcome& outcome) const;
     // The layer every frame is drawn over, made by the first render: pre-render alone (`dump`)
@@ -67,6 +74,7 @@ class FrameRenderer {
     const void* gpuData_;
     std::once_flag backgroundMade_;
     std::unique_ptr<ImageWorld> background_;  // read-only once made, shared by all frames
+    std::function<void(int32_t, const void*)> inspectRecord_;
 };
 
 }  // namespace tarsivel::host
