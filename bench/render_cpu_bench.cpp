@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/best_of.h"
 #include "host/effect_instance.h"
 #include "host/image_world.h"
 #include "render/argb_view.h"
@@ -79,23 +80,9 @@ struct Frame {
     std::unique_ptr<ImageWorld> output;
 };
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
-// The shortest of `times` runs of `call`, in seconds.
-template <class Call>
-double BestOf(int times, Call call) {
-    double best = std::numeric_limits<double>::infinity();
-    for (int n = 0; n < times; ++n) {
-        const Clock::time_point start = Clock::now();
-        call();
-        best = std::min(best, Seconds(Clock::now() - start));
-    }
-    return best;
-}
+using bench::BestOf;
+using bench::Clock;
+using bench::Seconds;
 
 // The yardstick: cairo clearing an ARGB32 frame it has drawn on and stroking
 // the record's pieces as one round-capped, round-joined polyline of their mean
