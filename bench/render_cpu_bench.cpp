@@ -245,6 +245,17 @@ void RegisterAll() {
                                                  })
                         ->Unit(benchmark::kMillisecond);
                 }
+                // The same with a marker on every node, as a built record has.
+                for (int segments : kSegmentCounts) {
+                    const RopeRenderData record = HangingRope(size, segments, composite, true);
+                    benchmark::RegisterBenchmark(("RenderRopeCPUMarkers/" + frameName + "/" +
+                                                  std::to_string(segments * 4) + "pieces")
+                                                     .c_str(),
+                                                 [=](benchmark::State& state) {
+                                                     RunRender(state, size, depth, record, false);
+                                                 })
+                        ->Unit(benchmark::kMillisecond);
+                }
                 // No pieces: the call ends after preparing the output.
                 RopeRenderData empty = HangingRope(size, 1, composite);
                 empty.points.clear();
@@ -279,17 +290,6 @@ void RegisterAll() {
                     [=](benchmark::State& state) { RunCoverage(state, size, record, tiled); })
                     ->Unit(benchmark::kMillisecond);
             }
-        }
-        // The whole frame with a marker on every node, 8-bit and cleared.
-        for (int segments : kSegmentCounts) {
-            const RopeRenderData record = HangingRope(size, segments, false, true);
-            benchmark::RegisterBenchmark((std::string("RenderRopeCPUMarkers/") + size.name +
-                                          "/8bit/clear/" + std::to_string(segments * 4) + "pieces")
-                                             .c_str(),
-                                         [=](benchmark::State& state) {
-                                             RunRender(state, size, PixelDepth::k8, record, false);
-                                         })
-                ->Unit(benchmark::kMillisecond);
         }
     }
 }

@@ -38,8 +38,9 @@ bool PrepareCoveragePiece(float x0, float y0, float x1, float y1, float thickSta
         return false;
     }
     const double margin = std::max(ts, te) * 0.5;
+    const double widest = std::max(std::fabs(ts), std::fabs(te));
     const double magnitude =
-        std::max({std::fabs(ax), std::fabs(ay), std::fabs(bx), std::fabs(by), std::fabs(margin)});
+        std::max({std::fabs(ax), std::fabs(ay), std::fabs(bx), std::fabs(by), widest});
     // Rounding moves a computed distance or half width by far less than the
     // pixel of slack plus a millionth of the magnitudes involved.
     const double reach = std::max(0.0, margin + 1.5 + 1e-6 * magnitude);
@@ -59,7 +60,7 @@ bool PrepareCoveragePiece(float x0, float y0, float x1, float y1, float thickSta
     // A piece much taller than its reach, and not upright, touches on each row
     // only a short run of its bounding box's columns.
     piece.narrowRows = std::fabs(dy) > 2.0 * reach && std::fabs(dx) > 2.0 * reach;
-    piece.peak = margin + 0.5 + 1e-6 * (std::fabs(margin) + 1.0);
+    piece.peak = margin + 0.5 + 1e-6 * (widest + 1.0);
     piece.inverseDy = piece.narrowRows ? 1.0 / dy : 0.0;
     return true;
 }
