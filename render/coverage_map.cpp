@@ -171,12 +171,13 @@ inline void RaiseCoveragePair(const CoveragePiece& piece, __m128d i, __m128d row
     // g ≥ 0 and then min(g, 1) > 0 is g > 0.
     const __m128d positive = _mm_cmpgt_pd(g, zero);
     const __m128 value = _mm_cvtpd_ps(_mm_min_pd(one, g));
-    const __m128 old = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(entry)));
+    // The two entries are loaded and stored as one unaligned 64-bit integer.
+    const __m128 old = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(entry)));
     const __m128 raise = _mm_and_ps(
         _mm_cmpgt_ps(value, old),
         _mm_shuffle_ps(_mm_castpd_ps(positive), _mm_castpd_ps(positive), _MM_SHUFFLE(2, 0, 2, 0)));
     const __m128 result = _mm_or_ps(_mm_and_ps(raise, value), _mm_andnot_ps(raise, old));
-    _mm_store_sd(reinterpret_cast<double*>(entry), _mm_castps_pd(result));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(entry), _mm_castps_si128(result));
 }
 #endif
 
