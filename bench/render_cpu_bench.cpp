@@ -1,15 +1,22 @@
 // The CPU rope renderer over whole frames, and its three phases on their own:
 // preparing the output (copy or clear), accumulating the coverage map and the
-// blend sweep.
+// blend sweep. Every whole frame is set against cairo stroking the same
+// polyline into a frame of the same size, in the same run.
 #include <benchmark/benchmark.h>
+#include <cairo.h>
 
+#include <algorithm>
+#include <chrono>
+#include <limits>
 #include <memory>
 #include <string>
 
+#include "bench/best_of.h"
 #include "host/effect_instance.h"
 #include "host/image_world.h"
 #include "render/argb_view.h"
 #include "render/coverage_map.h"
+#include "render/coverage_tiles.h"
 #include "render/cpu_blend.h"
 #include "render/render_rope_cpu.h"
 
@@ -31,13 +38,14 @@ constexpr int kSegmentCounts[] = {16, 1024};
 
 // A rope sagging across the frame: four pieces per segment, widths tapering
 // from 1.1 % to 0.4 % of the frame height, a marker on every node.
-RopeRenderData HangingRope(const FrameSize& size, int segments, bool composite) {
+RopeRenderData HangingRope(const FrameSize& size, int segments, bool composite,
+                           bool markers = true) {
     RopeRenderData record;
     record.colorA = 1.0f;
     record.colorR = 0.9f;
     record.colorG = 0.7f;
     record.colorB = 0.3f;
-    record.showNodes = true;
+    record.showNodes = markers;
     record.compositeOnOriginal = composite;
     const double w = size.width, h = size.height;
     const int pieces = segments * 4;
@@ -72,43 +80,142 @@ struct Frame {
     std::unique_ptr<ImageWorld> output;
 };
 
+using bench::BestOf;
+using bench::Clock;
+using bench::Seconds;
+
+// The yardstick: cairo clearing an ARGB32 frame it has drawn on and stroking
+// the record's pieces as one round-capped, round-joined polyline of their mean
+// width (pixel centres moved to cairo's half-integer ones).
+class CairoStroke {
+  public:
+    CairoStroke(const FrameSize& size, const RopeRenderData& record)
+        : surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size.width, size.height)),
+          cr_(cairo_create(surface_)),
+          record_(record) {
+        double sum = 0.0;
+        for (float w : record.segThickness) {
+            sum += double(w);
+        }
+        meanWidth_ = record.segThickness.empty() ? 1.0 : sum / double(record.segThickness.size());
+    }
+    ~CairoStroke() {
+        cairo_destroy(cr_);
+        cairo_surface_destroy(surface_);
+    }
+    CairoStroke(const CairoStroke&) = delete;
+    CairoStroke& operator=(const CairoStroke&) = delete;
+
+    void Draw() {
+        cairo_save(cr_);
+        cairo_set_operator(cr_, CAIRO_OPERATOR_CLEAR);
+        cairo_paint(cr_);
+        cairo_restore(cr_);
+        cairo_save(cr_);
+        cairo_translate(cr_, 0.5, 0.5);
+        cairo_set_source_rgba(cr_, double(record_.colorR), double(record_.colorG),
+                              double(record_.colorB), double(record_.colorA));
+        cairo_set_line_width(cr_, meanWidth_);
+        cairo_set_line_cap(cr_, CAIRO_LINE_CAP_ROUND);
+        cairo_set_line_join(cr_, CAIRO_LINE_JOIN_ROUND);
+        const std::vector<float>& p = record_.points;
+        if (p.size() >= 4) {
+            cairo_move_to(cr_, double(p[0]), double(p[1]));
+            for (size_t n = 0; n + 3 < p.size(); n += 4) {
+                cairo_line_to(cr_, double(p[n + 2]), double(p[n + 3]));
+            }
+        }
+        cairo_stroke(cr_);
+        cairo_restore(cr_);
+        cairo_surface_flush(surface_);
+        benchmark::DoNotOptimize(cairo_image_surface_get_data(surface_));
+    }
+
+  private:
+    cairo_surface_t* surface_;
+    cairo_t* cr_;
+    const RopeRenderData& record_;
+    double meanWidth_ = 1.0;
+};
+
+PF_Err RenderOnce(host::EffectInstance& instance, Frame& frame, const RopeRenderData& record) {
+    return instance
+        .RunHandler([&](PF_InData* in_data, PF_OutData* out_data) {
+            return RenderRopeCPU(in_data, out_data, frame.output->Format(), frame.input->World(),
+                                 frame.output->World(), nullptr, record);
+        })
+        .err;
+}
+
+// With `yardstick`, also reports cairo_ratio: the best frame's time over the
+// best of cairo's clear-and-stroke plus the best of the output preparation
+// alone (the same call without pieces), all measured in this run.
 void RunRender(benchmark::State& state, const FrameSize& size, PixelDepth depth,
-               const RopeRenderData& record) {
+               const RopeRenderData& record, bool yardstick) {
     host::EffectInstance instance(nullptr, size.width, size.height);
     Frame frame(size, depth);
+    double best = std::numeric_limits<double>::infinity();
     for (auto _ : state) {
-        const host::CommandResult result =
-            instance.RunHandler([&](PF_InData* in_data, PF_OutData* out_data) {
-                return RenderRopeCPU(in_data, out_data, frame.output->Format(),
-                                     frame.input->World(), frame.output->World(), nullptr, record);
-            });
-        if (result.err != PF_Err_NONE) {
+        const Clock::time_point start = Clock::now();
+        if (RenderOnce(instance, frame, record) != PF_Err_NONE) {
             state.SkipWithError("render failed");
-            break;
+            return;
+        }
+        benchmark::ClobberMemory();
+        best = std::min(best, Seconds(Clock::now() - start));
+    }
+    if (!yardstick) {
+        return;
+    }
+    constexpr int kRuns = 30;
+    RopeRenderData empty = record;
+    empty.points.clear();
+    const double prepare = BestOf(kRuns, [&] { RenderOnce(instance, frame, empty); });
+    CairoStroke cairo(size, record);
+    const double stroke = BestOf(kRuns, [&] { cairo.Draw(); });
+    state.counters["cairo_ms"] = stroke * 1e3;
+    state.counters["prepare_ms"] = prepare * 1e3;
+    state.counters["best_ms"] = best * 1e3;
+    state.counters["cairo_ratio"] = best / (stroke + prepare);
+}
+
+template <class Channel>
+void RunBlend(benchmark::State& state, const FrameSize& size, PixelDepth depth,
+              const RopeRenderData& record, bool tiled) {
+    Frame frame(size, depth);
+    const std::unique_ptr<float[]> coverage = AllocateCoverageMap(size.width, size.height);
+    AccumulateRopeCoverage(coverage.get(), size.width, size.height, record);
+    CoverageTiles tiles;
+    tiles.Reset(size.width, size.height);
+    tiles.AddRope(record);
+    const ArgbView<Channel> view{static_cast<uint8_t*>(frame.output->World()->data), size.width,
+                                 size.height, frame.output->Rowbytes()};
+    const RopeColour colour{1.0f, 0.9f, 0.7f, 0.3f};
+    for (auto _ : state) {
+        if (tiled) {
+            BlendRopeColour(tiles, view, colour);
+        } else {
+            BlendRopeColour(coverage.get(), view, colour);
         }
         benchmark::ClobberMemory();
     }
 }
 
-template <class Channel>
-void RunBlend(benchmark::State& state, const FrameSize& size, PixelDepth depth,
-              const RopeRenderData& record) {
-    Frame frame(size, depth);
-    const std::unique_ptr<float[]> coverage = AllocateCoverageMap(size.width, size.height);
-    AccumulateRopeCoverage(coverage.get(), size.width, size.height, record);
-    const ArgbView<Channel> view{static_cast<uint8_t*>(frame.output->World()->data), size.width,
-                                 size.height, frame.output->Rowbytes()};
+// The full-frame map (allocated zeroed, every piece accumulated) or the tiled
+// one that the renderer uses.
+void RunCoverage(benchmark::State& state, const FrameSize& size, const RopeRenderData& record,
+                 bool tiled) {
     for (auto _ : state) {
-        BlendRopeColour(coverage.get(), view, RopeColour{1.0f, 0.9f, 0.7f, 0.3f});
-        benchmark::ClobberMemory();
-    }
-}
-
-void RunCoverage(benchmark::State& state, const FrameSize& size, const RopeRenderData& record) {
-    for (auto _ : state) {
-        const std::unique_ptr<float[]> coverage = AllocateCoverageMap(size.width, size.height);
-        AccumulateRopeCoverage(coverage.get(), size.width, size.height, record);
-        benchmark::DoNotOptimize(coverage.get());
+        if (tiled) {
+            CoverageTiles tiles;
+            tiles.Reset(size.width, size.height);
+            tiles.AddRope(record);
+            benchmark::DoNotOptimize(tiles.TileCount());
+        } else {
+            const std::unique_ptr<float[]> coverage = AllocateCoverageMap(size.width, size.height);
+            AccumulateRopeCoverage(coverage.get(), size.width, size.height, record);
+            benchmark::DoNotOptimize(coverage.get());
+        }
         benchmark::ClobberMemory();
     }
 }
@@ -117,18 +224,36 @@ std::string DepthName(PixelDepth depth) {
     return depth == PixelDepth::k8 ? "8bit" : "32bit";
 }
 
+const char* MapName(bool tiled) {
+    return tiled ? "/tiles" : "/full";
+}
+
 void RegisterAll() {
     for (const FrameSize& size : kSizes) {
         for (PixelDepth depth : kDepths) {
             for (bool composite : {false, true}) {
                 const std::string frameName = std::string(size.name) + "/" + DepthName(depth) +
                                               (composite ? "/composite" : "/clear");
+                // cairo draws no markers: the yardstick cases have none.
                 for (int segments : kSegmentCounts) {
-                    const RopeRenderData record = HangingRope(size, segments, composite);
-                    benchmark::RegisterBenchmark(
-                        ("RenderRopeCPU/" + frameName + "/" + std::to_string(segments) + "seg")
-                            .c_str(),
-                        [=](benchmark::State& state) { RunRender(state, size, depth, record); })
+                    const RopeRenderData record = HangingRope(size, segments, composite, false);
+                    benchmark::RegisterBenchmark(("RenderRopeCPU/" + frameName + "/" +
+                                                  std::to_string(segments * 4) + "pieces")
+                                                     .c_str(),
+                                                 [=](benchmark::State& state) {
+                                                     RunRender(state, size, depth, record, true);
+                                                 })
+                        ->Unit(benchmark::kMillisecond);
+                }
+                // The same with a marker on every node, as a built record has.
+                for (int segments : kSegmentCounts) {
+                    const RopeRenderData record = HangingRope(size, segments, composite, true);
+                    benchmark::RegisterBenchmark(("RenderRopeCPUMarkers/" + frameName + "/" +
+                                                  std::to_string(segments * 4) + "pieces")
+                                                     .c_str(),
+                                                 [=](benchmark::State& state) {
+                                                     RunRender(state, size, depth, record, false);
+                                                 })
                         ->Unit(benchmark::kMillisecond);
                 }
                 // No pieces: the call ends after preparing the output.
@@ -136,29 +261,35 @@ void RegisterAll() {
                 empty.points.clear();
                 benchmark::RegisterBenchmark(
                     ("Prepare/" + frameName).c_str(),
-                    [=](benchmark::State& state) { RunRender(state, size, depth, empty); })
+                    [=](benchmark::State& state) { RunRender(state, size, depth, empty, false); })
                     ->Unit(benchmark::kMillisecond);
             }
             for (int segments : kSegmentCounts) {
                 const RopeRenderData record = HangingRope(size, segments, false);
-                const std::string name = std::string("Blend/") + size.name + "/" +
-                                         DepthName(depth) + "/" + std::to_string(segments) + "seg";
-                benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
-                    if (depth == PixelDepth::k8) {
-                        RunBlend<uint8_t>(state, size, depth, record);
-                    } else {
-                        RunBlend<float>(state, size, depth, record);
-                    }
-                })->Unit(benchmark::kMillisecond);
+                for (bool tiled : {false, true}) {
+                    const std::string name = std::string("Blend/") + size.name + "/" +
+                                             DepthName(depth) + "/" + std::to_string(segments * 4) +
+                                             "pieces" + MapName(tiled);
+                    benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
+                        if (depth == PixelDepth::k8) {
+                            RunBlend<uint8_t>(state, size, depth, record, tiled);
+                        } else {
+                            RunBlend<float>(state, size, depth, record, tiled);
+                        }
+                    })->Unit(benchmark::kMillisecond);
+                }
             }
         }
         for (int segments : kSegmentCounts) {
             const RopeRenderData record = HangingRope(size, segments, false);
-            benchmark::RegisterBenchmark(
-                (std::string("Coverage/") + size.name + "/" + std::to_string(segments) + "seg")
-                    .c_str(),
-                [=](benchmark::State& state) { RunCoverage(state, size, record); })
-                ->Unit(benchmark::kMillisecond);
+            for (bool tiled : {false, true}) {
+                benchmark::RegisterBenchmark(
+                    (std::string("Coverage/") + size.name + "/" + std::to_string(segments * 4) +
+                     "pieces" + MapName(tiled))
+                        .c_str(),
+                    [=](benchmark::State& state) { RunCoverage(state, size, record, tiled); })
+                    ->Unit(benchmark::kMillisecond);
+            }
         }
     }
 }

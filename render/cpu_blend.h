@@ -8,6 +8,8 @@
 
 namespace tarsivel {
 
+class CoverageTiles;
+
 struct RopeColour {
     float alpha = 0.0f;
     float red = 0.0f;
@@ -20,9 +22,21 @@ struct RopeColour {
 template <class Channel>
 void BlendRopeColour(const float* coverage, const ArgbView<Channel>& output, RopeColour colour);
 
+// The same over the tiles of a tiled map, which must be of the output's size:
+// only the pixels of tiles some piece reached are visited.
+template <class Channel>
+void BlendRopeColour(const CoverageTiles& coverage, const ArgbView<Channel>& output,
+                     RopeColour colour);
+
 extern template void BlendRopeColour<uint8_t>(const float*, const ArgbView<uint8_t>&, RopeColour);
 extern template void BlendRopeColour<uint16_t>(const float*, const ArgbView<uint16_t>&, RopeColour);
 extern template void BlendRopeColour<float>(const float*, const ArgbView<float>&, RopeColour);
+extern template void BlendRopeColour<uint8_t>(const CoverageTiles&, const ArgbView<uint8_t>&,
+                                              RopeColour);
+extern template void BlendRopeColour<uint16_t>(const CoverageTiles&, const ArgbView<uint16_t>&,
+                                               RopeColour);
+extern template void BlendRopeColour<float>(const CoverageTiles&, const ArgbView<float>&,
+                                            RopeColour);
 
 }  // namespace tarsivel
 

@@ -7,7 +7,7 @@
 #include "hostapi/pf_suites.h"
 #include "render/argb_view.h"
 #include "render/channel_math.h"
-#include "render/coverage_map.h"
+#include "render/coverage_tiles.h"
 #include "render/cpu_blend.h"
 #include "render/node_disc.h"
 
@@ -62,13 +62,15 @@ PF_Err DrawRope(const PF_EffectWorld& outputWorld, const RopeRenderData& renderD
     if (renderData.points.size() < 4 || output.Empty()) {
         return PF_Err_NONE;
     }
-    const std::unique_ptr<float[]> coverage = AllocateCoverageMap(output.width, output.height);
-    if (!coverage) {
+    // The map is kept in tiles, so only the part of the frame the rope reaches
+    // is zeroed, accumulated and blended.
+    CoverageTiles coverage;
+    if (!coverage.Reset(output.width, output.height)) {
         return PF_Err_OUT_OF_MEMORY;
     }
-    AccumulateRopeCoverage(coverage.get(), output.width, output.height, renderData);
+    coverage.AddRope(renderData);
     BlendRopeColour(
-        coverage.get(), output,
+        coverage, output,
         RopeColour{renderData.colorA, renderData.colorR, renderData.colorG, renderData.colorB});
     if (renderData.showNodes) {
         DrawNodeMarkers(output, renderData, FullValue<Channel>());

@@ -3,6 +3,13 @@
 // pieces, blends the rope colour over the pixel, lays the node markers on top
 // and writes the pixel once.
 //
+// A piece or marker far from a 16 x 16 work-group's tile gives each of its
+// pixels coverage exactly 0, which changes no maximum and lays no marker. So
+// each work-group first lists, in local memory and in their original order,
+// the pieces and markers that can reach its tile, and its work items then loop
+// over that list only. Long lists are made and used in chunks. Pieces and
+// markers with a coordinate or width that is not finite are left out.
+//
 // This one text is both CUDA source (compiled into the library by nvcc) and
 // OpenCL C (embedded as text and built per device after a line defining
 // GF_OPENCL_SUPPORTS_16F). The sections under __CUDACC__ hold what differs.
@@ -25,8 +32,18 @@
 #define GF_READ_ONLY_GLOBAL const
 #define GF_GLOBAL_ID_X (blockIdx.x * blockDim.x + threadIdx.x)
 #define GF_GLOBAL_ID_Y (blockIdx.y * blockDim.y + threadIdx.y)
+#define GF_LOCAL_ID_X threadIdx.x
+#define GF_LOCAL_ID_Y threadIdx.y
+#define GF_GROUP_X0 (blockIdx.x * blockDim.x)
+#define GF_GROUP_Y0 (blockIdx.y * blockDim.y)
+#define GF_LOCAL_ARRAY __shared__
+#define GF_LOCAL_POINTER
+#define GF_BARRIER() __syncthreads()
+#define GF_FLOAT_BITS(v) __float_as_uint(v)
+#define GF_LOAD4(index, pointer) (reinterpret_cast<const float4*>(pointer)[(index)])
 #define GF_MAKE_FLOAT4(x, y, z, w) make_float4((x), (y), (z), (w))
 #define GF_SQRT(v) sqrtf(v)
+#define GF_ABS(v) fabsf(v)
 #define GF_MIN(a, b) fminf((a), (b))
 #define GF_MAX(a, b) fmaxf((a), (b))
 
@@ -38,8 +55,18 @@
 #define GF_READ_ONLY_GLOBAL __global const
 #define GF_GLOBAL_ID_X ((unsigned int)get_global_id(0))
 #define GF_GLOBAL_ID_Y ((unsigned int)get_global_id(1))
+#define GF_LOCAL_ID_X ((unsigned int)get_local_id(0))
+#define GF_LOCAL_ID_Y ((unsigned int)get_local_id(1))
+#define GF_GROUP_X0 ((unsigned int)(get_group_id(0) * get_local_size(0)))
+#define GF_GROUP_Y0 ((unsigned int)(get_group_id(1) * get_local_size(1)))
+#define GF_LOCAL_ARRAY __local
+#define GF_LOCAL_POINTER __local
+#define GF_BARRIER() barrier(CLK_LOCAL_MEM_FENCE)
+#define GF_FLOAT_BITS(v) as_uint(v)
+#define GF_LOAD4(index, pointer) vload4((size_t)(index), (pointer))
 #define GF_MAKE_FLOAT4(x, y, z, w) ((float4)((x), (y), (z), (w)))
 #define GF_SQRT(v) sqrt(v)
+#define GF_ABS(v) fabs(v)
 #define GF_MIN(a, b) fmin((a), (b))
 #define GF_MAX(a, b) fmax((a), (b))
 
@@ -104,39 +131,9 @@ GF_DEVICE_FUNCTION float PieceCoverage(float px, float py, float ax, float ay, f
     return ClampUnit(hw + 0.5f - dist);
 }
 
-GF_KERNEL RenderRopeKernel(GF_READ_ONLY_GLOBAL float4* inSrc, GF_GLOBAL float4* outDst,
-                           int inSrcPitch, int inDstPitch, int in16f, unsigned int inWidth,
-                           unsigned int inHeight, GF_READ_ONLY_GLOBAL float* inPoints,
-                           int inNumSegments, GF_READ_ONLY_GLOBAL float* inSegThickness,
-                           float inColorR, float inColorG, float inColorB, float inColorA,
-                           GF_READ_ONLY_GLOBAL float* inNodePoints,
-                           GF_READ_ONLY_GLOBAL float* inNodeThickness, int inNumNodePoints,
-                           int inShowNodes, int inCompositeOnOriginal) {
-    unsigned int x = GF_GLOBAL_ID_X;
-    unsigned int y = GF_GLOBAL_ID_Y;
-    // The launch grid is rounded up to whole work-groups; the excess writes nothing.
-    if (x >= inWidth || y >= inHeight) {
-        return;
-    }
-
-    float4 pixel = GF_MAKE_FLOAT4(0.0f, 0.0f, 0.0f, 0.0f);
-    if (inCompositeOnOriginal != 0) {
-        pixel = ReadFloat4(inSrc, (int)y * inSrcPitch + (int)x, in16f);
-    }
-
-    float px = (float)x;
-    float py = (float)y;
-    // Overlapping pieces must not add up: the largest coverage wins.
-    float maxCov = 0.0f;
-    for (int i = 0; i < inNumSegments; ++i) {
-        float cov =
-            PieceCoverage(px, py, inPoints[4 * i], inPoints[4 * i + 1], inPoints[4 * i + 2],
-                          inPoints[4 * i + 3], inSegThickness[2 * i], inSegThickness[2 * i + 1]);
-        if (cov > maxCov) {
-            maxCov = cov;
-        }
-    }
-
+// The rope colour over the pixel at the pixel's coverage (0 leaves it alone).
+GF_DEVICE_FUNCTION float4 BlendRope(float4 pixel, float maxCov, float inColorR, float inColorG,
+                                    float inColorB, float inColorA) {
     if (maxCov > 0.0f) {
         float srcA = inColorA * maxCov;
         float oneMinusSrcA = 1.0f - srcA;
@@ -149,24 +146,311 @@ GF_KERNEL RenderRopeKernel(GF_READ_ONLY_GLOBAL float4* inSrc, GF_GLOBAL float4* 
         }
         pixel.w = outA;
     }
+    return pixel;
+}
+
+// One opaque red marker disc over the pixel.
+GF_DEVICE_FUNCTION float4 LayMarker(float4 pixel, float px, float py, float nx, float ny,
+                                    float nodeRadius) {
+    float nodeCov = ClampUnit(nodeRadius + 0.5f - Distance(px, py, nx, ny));
+    if (nodeCov > 0.0f) {
+        float invA = 1.0f - nodeCov;
+        pixel.x = pixel.x * invA;
+        pixel.y = pixel.y * invA;
+        pixel.z = nodeCov + pixel.z * invA;
+        pixel.w = nodeCov + pixel.w * invA;
+    }
+    return pixel;
+}
+
+// Tested on the bits: fast math may take every float to be finite.
+GF_DEVICE_FUNCTION int IsFinite(float value) {
+    return (GF_FLOAT_BITS(value) & 0x7f800000u) != 0x7f800000u;
+}
+
+// The work-group's tile, in pixel centres.
+typedef struct {
+    float left, top, right, bottom;
+} TileBounds;
+
+// Whether a box around the segment from (ax, ay) to (bx, by), grown by `reach`
+// plus one pixel and 2^-10 of the coordinates' magnitude, meets the tile. What
+// lies outside it is further than the reach even after fast-math rounding.
+GF_DEVICE_FUNCTION int ReachesTile(float ax, float ay, float bx, float by, float reach,
+                                   TileBounds tile) {
+    float magnitude = GF_MAX(GF_MAX(GF_MAX(GF_ABS(ax), GF_ABS(ay)), GF_MAX(GF_ABS(bx), GF_ABS(by))),
+                             GF_MAX(GF_MAX(tile.right, tile.bottom), GF_ABS(reach)));
+    float grow = reach + 1.0f + magnitude * 0.0009765625f;
+    return (GF_MIN(ax, bx) - grow <= tile.right) & (GF_MAX(ax, bx) + grow >= tile.left) &
+           (GF_MIN(ay, by) - grow <= tile.bottom) & (GF_MAX(ay, by) + grow >= tile.top);
+}
+
+#define ROPE_GROUP_SIDE 16
+#define ROPE_GROUP_SIZE 256
+// Each work item tests this many consecutive pieces or markers of a chunk.
+#define ROPE_PER_WORK_ITEM 4
+// Chunks up to this long are listed by one work item.
+#define ROPE_SERIAL_LIMIT 64
+#define ROPE_CHUNK (ROPE_GROUP_SIZE * ROPE_PER_WORK_ITEM)
+// Floats a listed piece takes: ax, ay, bx, by, thickStart, thickEnd; a marker
+// takes the first three (x, y, radius).
+#define ROPE_ENTRY_FLOATS 6
+// The scan: a place per work item, then one per row of the group and the total.
+#define ROPE_SCAN_INTS (ROPE_GROUP_SIZE + ROPE_GROUP_SIDE + 1)
+
+// Whether piece i (marker i when `markers` is non-zero) is finite and can
+// reach the tile. Without branches, so that work items can run it in step.
+GF_DEVICE_FUNCTION int EntryReaches(int i, int markers, GF_READ_ONLY_GLOBAL float* coordinates,
+                                    GF_READ_ONLY_GLOBAL float* widths, TileBounds tile) {
+    if (markers != 0) {
+        float nx = coordinates[2 * i], ny = coordinates[2 * i + 1], radius = widths[i];
+        return IsFinite(nx) & IsFinite(ny) & IsFinite(radius) &
+               ReachesTile(nx, ny, nx, ny, radius + 0.5f, tile);
+    }
+    float ax = coordinates[4 * i], ay = coordinates[4 * i + 1];
+    float bx = coordinates[4 * i + 2], by = coordinates[4 * i + 3];
+    float thickStart = widths[2 * i], thickEnd = widths[2 * i + 1];
+    return IsFinite(ax) & IsFinite(ay) & IsFinite(bx) & IsFinite(by) & IsFinite(thickStart) &
+           IsFinite(thickEnd) &
+           ReachesTile(ax, ay, bx, by, GF_MAX(thickStart, thickEnd) * 0.5f + 0.5f, tile);
+}
+
+// Whether any of four consecutive pieces (markers) from `own`, a multiple of
+// 4, may reach the tile: the box around all four, grown by their largest reach,
+// meets it. A run holding a value that is not finite is left to the tests one
+// by one.
+GF_DEVICE_FUNCTION int RunMayReach(int own, int markers, GF_READ_ONLY_GLOBAL float* coordinates,
+                                   GF_READ_ONLY_GLOBAL float* widths, TileBounds tile) {
+    float4 c0, c1, c2, c3, w0, w1;
+    if (markers != 0) {
+        c0 = GF_LOAD4(own / 2, coordinates);
+        c1 = GF_LOAD4(own / 2 + 1, coordinates);
+        c2 = c0;
+        c3 = c1;
+        w0 = GF_LOAD4(own / 4, widths);
+        w1 = w0;
+    } else {
+        c0 = GF_LOAD4(own, coordinates);
+        c1 = GF_LOAD4(own + 1, coordinates);
+        c2 = GF_LOAD4(own + 2, coordinates);
+        c3 = GF_LOAD4(own + 3, coordinates);
+        w0 = GF_LOAD4(own / 2, widths);
+        w1 = GF_LOAD4(own / 2 + 1, widths);
+    }
+    // Pieces are x, y, x, y; markers x, y and the next marker's x, y.
+    float minX = GF_MIN(GF_MIN(GF_MIN(c0.x, c0.z), GF_MIN(c1.x, c1.z)),
+                        GF_MIN(GF_MIN(c2.x, c2.z), GF_MIN(c3.x, c3.z)));
+    float maxX = GF_MAX(GF_MAX(GF_MAX(c0.x, c0.z), GF_MAX(c1.x, c1.z)),
+                        GF_MAX(GF_MAX(c2.x, c2.z), GF_MAX(c3.x, c3.z)));
+    float minY = GF_MIN(GF_MIN(GF_MIN(c0.y, c0.w), GF_MIN(c1.y, c1.w)),
+                        GF_MIN(GF_MIN(c2.y, c2.w), GF_MIN(c3.y, c3.w)));
+    float maxY = GF_MAX(GF_MAX(GF_MAX(c0.y, c0.w), GF_MAX(c1.y, c1.w)),
+                        GF_MAX(GF_MAX(c2.y, c2.w), GF_MAX(c3.y, c3.w)));
+    float widest = GF_MAX(GF_MAX(GF_MAX(w0.x, w0.y), GF_MAX(w0.z, w0.w)),
+                          GF_MAX(GF_MAX(w1.x, w1.y), GF_MAX(w1.z, w1.w)));
+    int finite = IsFinite(c0.x) & IsFinite(c0.y) & IsFinite(c0.z) & IsFinite(c0.w) &
+                 IsFinite(c1.x) & IsFinite(c1.y) & IsFinite(c1.z) & IsFinite(c1.w) &
+                 IsFinite(c2.x) & IsFinite(c2.y) & IsFinite(c2.z) & IsFinite(c2.w) &
+                 IsFinite(c3.x) & IsFinite(c3.y) & IsFinite(c3.z) & IsFinite(c3.w) &
+                 IsFinite(w0.x) & IsFinite(w0.y) & IsFinite(w0.z) & IsFinite(w0.w) &
+                 IsFinite(w1.x) & IsFinite(w1.y) & IsFinite(w1.z) & IsFinite(w1.w);
+    // A marker's radius is its reach less the half-pixel ramp; a piece's half
+    // width the same.
+    float reach = (markers != 0 ? widest : widest * 0.5f) + 0.5f;
+    return (finite == 0) | ReachesTile(minX, minY, maxX, maxY, reach, tile);
+}
+
+// Copies piece (or marker) i into a list entry.
+GF_DEVICE_FUNCTION void CopyEntry(GF_LOCAL_POINTER float* entry, int i, int markers,
+                                  GF_READ_ONLY_GLOBAL float* coordinates,
+                                  GF_READ_ONLY_GLOBAL float* widths) {
+    if (markers != 0) {
+        entry[0] = coordinates[2 * i];
+        entry[1] = coordinates[2 * i + 1];
+        entry[2] = widths[i];
+    } else {
+        entry[0] = coordinates[4 * i];
+        entry[1] = coordinates[4 * i + 1];
+        entry[2] = coordinates[4 * i + 2];
+        entry[3] = coordinates[4 * i + 3];
+        entry[4] = widths[2 * i];
+        entry[5] = widths[2 * i + 1];
+    }
+}
+
+// Lists, in order, the pieces (markers when `markers` is non-zero) first …
+// first + ROPE_CHUNK − 1 that reach the tile, and returns how many. Every work
+// item of the group must call it: it holds barriers. Between calls no barrier
+// is needed: a call writes the list only after a barrier that no work item
+// passes before all have used the previous list, and reads of the scan come
+// before the last barrier of the call that wrote them.
+GF_DEVICE_FUNCTION int ListChunk(GF_LOCAL_POINTER float* list, GF_LOCAL_POINTER int* scan,
+                                 int workItem, int first, int count, int markers,
+                                 GF_READ_ONLY_GLOBAL float* coordinates,
+                                 GF_READ_ONLY_GLOBAL float* widths, TileBounds tile) {
+    // A short chunk is listed by the first work item alone: that costs less
+    // than the compaction's barriers.
+    if (count - first <= ROPE_SERIAL_LIMIT) {
+        GF_BARRIER();
+        if (workItem == 0) {
+            int total = 0;
+            for (int i = first; i < count; ++i) {
+                if (EntryReaches(i, markers, coordinates, widths, tile)) {
+                    CopyEntry(list + total * ROPE_ENTRY_FLOATS, i, markers, coordinates, widths);
+                    ++total;
+                }
+            }
+            scan[ROPE_GROUP_SIZE + ROPE_GROUP_SIDE] = total;
+        }
+        GF_BARRIER();
+        return scan[ROPE_GROUP_SIZE + ROPE_GROUP_SIDE];
+    }
+
+    int own = first + workItem * ROPE_PER_WORK_ITEM;
+    int keep = 0;
+    int kept = 0;
+    // Most runs lie far from the tile: one test of their common box rules
+    // all four out.
+    int mayReach = own < count;
+    if (own + ROPE_PER_WORK_ITEM <= count) {
+        mayReach = RunMayReach(own, markers, coordinates, widths, tile);
+    }
+    if (mayReach) {
+#pragma unroll
+        for (int k = 0; k < ROPE_PER_WORK_ITEM; ++k) {
+            int i = own + k;
+            // Past the end the last entry is read again, and not kept.
+            int reaches = (i < count) & EntryReaches(i < count ? i : count - 1, markers,
+                                                     coordinates, widths, tile);
+            keep |= reaches << k;
+            kept += reaches;
+        }
+    }
+
+    // In-order compaction: each work item's place is the number kept by the
+    // work items before it. The first work item of each row of the group sums
+    // its row, then the first work item sums the rows. (Loops run by single
+    // work items: a loop that every work item runs alike could make the OpenCL
+    // compiler split the work-group at each turn.)
+    int row = workItem / ROPE_GROUP_SIDE;
+    scan[workItem] = kept;
+    GF_BARRIER();
+    if (workItem % ROPE_GROUP_SIDE == 0) {
+        int sum = 0;
+        for (int k = 0; k < ROPE_GROUP_SIDE; ++k) {
+            int itemKept = scan[workItem + k];
+            scan[workItem + k] = sum;
+            sum += itemKept;
+        }
+        scan[ROPE_GROUP_SIZE + row] = sum;
+    }
+    GF_BARRIER();
+    if (workItem == 0) {
+        int sum = 0;
+        for (int r = 0; r < ROPE_GROUP_SIDE; ++r) {
+            int rowKept = scan[ROPE_GROUP_SIZE + r];
+            scan[ROPE_GROUP_SIZE + r] = sum;
+            sum += rowKept;
+        }
+        scan[ROPE_GROUP_SIZE + ROPE_GROUP_SIDE] = sum;
+    }
+    GF_BARRIER();
+    int slot = scan[ROPE_GROUP_SIZE + row] + scan[workItem];
+    int total = scan[ROPE_GROUP_SIZE + ROPE_GROUP_SIDE];
+    for (int k = 0; k < ROPE_PER_WORK_ITEM; ++k) {
+        if ((keep & (1 << k)) != 0) {
+            CopyEntry(list + slot * ROPE_ENTRY_FLOATS, own + k, markers, coordinates, widths);
+            ++slot;
+        }
+    }
+    // The list is complete, and every work item has read the scan, before any
+    // work item reads the list.
+    GF_BARRIER();
+    return total;
+}
+
+// One work item's pixel of a work-group whose pieces and markers are listed
+// against `tile`: every one that can reach the tile must be listed, and more
+// may be. `list` and `scan` are the group's local memory.
+GF_DEVICE_FUNCTION void RenderRopeTile(
+    GF_READ_ONLY_GLOBAL float4* inSrc, GF_GLOBAL float4* outDst, int inSrcPitch, int inDstPitch,
+    int in16f, unsigned int inWidth, unsigned int inHeight, GF_READ_ONLY_GLOBAL float* inPoints,
+    int inNumSegments, GF_READ_ONLY_GLOBAL float* inSegThickness, float inColorR, float inColorG,
+    float inColorB, float inColorA, GF_READ_ONLY_GLOBAL float* inNodePoints,
+    GF_READ_ONLY_GLOBAL float* inNodeThickness, int inNumNodePoints, int inShowNodes,
+    int inCompositeOnOriginal, TileBounds tile, GF_LOCAL_POINTER float* list,
+    GF_LOCAL_POINTER int* scan) {
+    unsigned int x = GF_GLOBAL_ID_X;
+    unsigned int y = GF_GLOBAL_ID_Y;
+    int workItem = (int)(GF_LOCAL_ID_Y * ROPE_GROUP_SIDE + GF_LOCAL_ID_X);
+    // The launch grid is rounded up to whole work-groups. The excess work items
+    // take part in listing (every work item must reach every barrier) but
+    // read and write no pixel.
+    int inside = x < inWidth && y < inHeight;
+
+    float4 pixel = GF_MAKE_FLOAT4(0.0f, 0.0f, 0.0f, 0.0f);
+    if (inside && inCompositeOnOriginal != 0) {
+        pixel = ReadFloat4(inSrc, (int)y * inSrcPitch + (int)x, in16f);
+    }
+
+    float px = (float)x;
+    float py = (float)y;
+    // Overlapping pieces must not add up: the largest coverage wins.
+    float maxCov = 0.0f;
+    for (int first = 0; first < inNumSegments; first += ROPE_CHUNK) {
+        int listed = ListChunk(list, scan, workItem, first, inNumSegments, 0, inPoints,
+                               inSegThickness, tile);
+        for (int n = 0; n < listed; ++n) {
+            GF_LOCAL_POINTER float* piece = list + n * ROPE_ENTRY_FLOATS;
+            float cov =
+                PieceCoverage(px, py, piece[0], piece[1], piece[2], piece[3], piece[4], piece[5]);
+            if (cov > maxCov) {
+                maxCov = cov;
+            }
+            // Not needed for the result: it keeps the work items in step, which
+            // lets an OpenCL compiler for CPUs run the loop for the whole group
+            // in vector lanes. On a GPU it costs a few cycles a listed piece.
+            GF_BARRIER();
+        }
+    }
+    pixel = BlendRope(pixel, maxCov, inColorR, inColorG, inColorB, inColorA);
 
     // Opaque red discs over the rope, later nodes over earlier ones.
     if (inShowNodes != 0) {
-        for (int i = 0; i < inNumNodePoints; ++i) {
-            float nodeRadius = inNodeThickness[i];
-            float nodeCov = ClampUnit(
-                nodeRadius + 0.5f - Distance(px, py, inNodePoints[2 * i], inNodePoints[2 * i + 1]));
-            if (nodeCov > 0.0f) {
-                float invA = 1.0f - nodeCov;
-                pixel.x = pixel.x * invA;
-                pixel.y = pixel.y * invA;
-                pixel.z = nodeCov + pixel.z * invA;
-                pixel.w = nodeCov + pixel.w * invA;
+        for (int first = 0; first < inNumNodePoints; first += ROPE_CHUNK) {
+            int listed = ListChunk(list, scan, workItem, first, inNumNodePoints, 1, inNodePoints,
+                                   inNodeThickness, tile);
+            for (int n = 0; n < listed; ++n) {
+                GF_LOCAL_POINTER float* node = list + n * ROPE_ENTRY_FLOATS;
+                pixel = LayMarker(pixel, px, py, node[0], node[1], node[2]);
             }
         }
     }
 
-    WriteFloat4(pixel, outDst, (int)y * inDstPitch + (int)x, in16f);
+    if (inside) {
+        WriteFloat4(pixel, outDst, (int)y * inDstPitch + (int)x, in16f);
+    }
+}
+
+GF_KERNEL RenderRopeKernel(GF_READ_ONLY_GLOBAL float4* inSrc, GF_GLOBAL float4* outDst,
+                           int inSrcPitch, int inDstPitch, int in16f, unsigned int inWidth,
+                           unsigned int inHeight, GF_READ_ONLY_GLOBAL float* inPoints,
+                           int inNumSegments, GF_READ_ONLY_GLOBAL float* inSegThickness,
+                           float inColorR, float inColorG, float inColorB, float inColorA,
+                           GF_READ_ONLY_GLOBAL float* inNodePoints,
+                           GF_READ_ONLY_GLOBAL float* inNodeThickness, int inNumNodePoints,
+                           int inShowNodes, int inCompositeOnOriginal) {
+    GF_LOCAL_ARRAY float list[ROPE_CHUNK * ROPE_ENTRY_FLOATS];
+    GF_LOCAL_ARRAY int scan[ROPE_SCAN_INTS];
+    TileBounds tile;
+    tile.left = (float)GF_GROUP_X0;
+    tile.top = (float)GF_GROUP_Y0;
+    tile.right = tile.left + (float)(ROPE_GROUP_SIDE - 1);
+    tile.bottom = tile.top + (float)(ROPE_GROUP_SIDE - 1);
+    RenderRopeTile(inSrc, outDst, inSrcPitch, inDstPitch, in16f, inWidth, inHeight, inPoints,
+                   inNumSegments, inSegThickness, inColorR, inColorG, inColorB, inColorA,
+                   inNodePoints, inNodeThickness, inNumNodePoints, inShowNodes,
+                   inCompositeOnOriginal, tile, list, scan);
 }
 
 #endif

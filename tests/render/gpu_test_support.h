@@ -102,6 +102,7 @@ class OpenCLRenderTest : public ::testing::Test {
         ASSERT_EQ(setupResult_, PF_Err_NONE);
     }
 
+    static bool HasDevice() { return device_ != nullptr; }
     static host::OpenCLDevice& Device() { return *device_; }
     static host::EffectInstance& Instance() { return *instance_; }
     static void* GpuData() { return gpuData_; }
