@@ -31,18 +31,24 @@ namespace fs = std::filesystem;
 // (fixed storage, no allocation, no locks).
 constexpr std::size_t kSlots = 64;
 constexpr std::size_t kPathLength = 4096;
+// A slot is reserved while its path is being copied in and ready once the handler may read it,
+// so the handler never sees half a path.
+enum SlotState : int { kFree, kReserved, kReady };
 struct Slot {
-    std::atomic<bool> used{false};
+    std::atomic<int> state{kFree};
     char path[kPathLength];
 };
 std::array<Slot, kSlots> slots;
 
+// Claimed before the file is created, so that no moment exists in which an interruption could
+// leave the file behind unnamed.
 int Claim(const std::string& path) {
     for (std::size_t i = 0; i < kSlots; ++i) {
-        bool expected = false;
-        if (path.size() < kPathLength &&
-            slots[i].used.compare_exchange_strong(expected, true, std::memory_order_acquire)) {
+        int expected = kFree;
+        if (path.size() < kPathLength && slots[i].state.compare_exchange_strong(
+                                             expected, kReserved, std::memory_order_acquire)) {
             std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
+            slots[i].state.store(kReady, std::memory_order_release);
             return int(i);
         }
     }
@@ -51,7 +57,7 @@ int Claim(const std::string& path) {
 
 void Release(int slot) {
     if (slot >= 0) {
-        slots[std::size_t(slot)].used.store(false, std::memory_order_release);
+        slots[std::size_t(slot)].state.store(kFree, std::memory_order_release);
     }
 }
 
@@ -66,7 +72,7 @@ extern "C" void RemoveTemporaryFilesAndExit(int signal) {
     }
 #endif
     for (Slot& slot : slots) {
-        if (slot.used.load(std::memory_order_acquire)) {
+        if (slot.state.load(std::memory_order_acquire) == kReady) {
             std::remove(slot.path);
         }
     }
@@ -127,14 +133,16 @@ void WriteFileBytes(const std::string& path, const std::string& file,
     }
 }
 
-std::string OpenTemporary(const std::string& path, const Destination& destination) {
+std::string NameTemporary(const std::string& path, const Destination& destination) {
     CreateFolders(path, destination.target);
-    const std::string temporary = TemporaryName(destination.target);
+    return TemporaryName(destination.target);
+}
+
+void CreateTemporary(const std::string& path, const std::string& temporary) {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     if (!out) {
         CannotWrite(path, "the file could not be created");
     }
-    return temporary;
 }
 
 }  // namespace
@@ -239,7 +247,7 @@ int OpenForWriting(const std::string& path, const std::string& file, int flags) 
 
 // The temporary file of `path`: beside the target, so that the rename is
 // atomic, or in the temporary folder when the target is a device or a pipe.
-std::string OpenTemporary(const std::string& path, const Destination& destination) {
+std::string NameTemporary(const std::string& path, const Destination& destination) {
     fs::path near = destination.target;
     if (destination.special) {
         std::error_code error;
@@ -247,9 +255,11 @@ std::string OpenTemporary(const std::string& path, const Destination& destinatio
     } else {
         CreateFolders(path, near);
     }
-    const std::string temporary = TemporaryName(near);
+    return TemporaryName(near);
+}
+
+void CreateTemporary(const std::string& path, const std::string& temporary) {
     ::close(OpenForWriting(path, temporary, O_CREAT | O_EXCL));
-    return temporary;
 }
 
 void WriteFileBytes(const std::string& path, const std::string& file,
@@ -325,8 +335,14 @@ struct PendingOutput::State {
 PendingOutput::PendingOutput(const std::string& path)
     : path_(path), state_(std::make_unique<State>()) {
     state_->destination = Resolve(path);
-    temporary_ = OpenTemporary(path, state_->destination);
+    temporary_ = NameTemporary(path, state_->destination);
     slot_ = Claim(temporary_);
+    try {
+        CreateTemporary(path, temporary_);
+    } catch (...) {
+        Release(slot_);
+        throw;
+    }
 }
 
 PendingOutput::~PendingOutput() {
