@@ -21,9 +21,17 @@ class FailurePlan {
     FailurePlan& FailNth(HostCall call, int nth, PF_Err error, std::string target = {});
     // Every matching call fails.
     FailurePlan& FailAlways(HostCall call, PF_Err error, std::string target = {});
+    // The nth host call of any kind (counted from 1) fails with `error`: how a
+    // sweep fails every call of a command in turn.
+    FailurePlan& FailNthCall(int nth, PF_Err error);
 
     // Counts one call and says whether it must fail.
     std::optional<PF_Err> Consult(HostCall call, std::string_view target = {});
+
+    // Host calls consulted so far, of every kind.
+    int Calls() const { return calls_; }
+    // The kinds of the calls made to fail so far, in order.
+    const std::vector<HostCall>& Failed() const { return failed_; }
 
   private:
     struct Rule {
@@ -34,6 +42,10 @@ class FailurePlan {
         int seen;
     };
     std::vector<Rule> rules_;
+    int anyNth_ = 0;  // 0: no call of any kind is singled out
+    PF_Err anyError_ = PF_Err_NONE;
+    int calls_ = 0;
+    std::vector<HostCall> failed_;
 };
 
 }  // namespace tarsivel::host

@@ -81,6 +81,9 @@ PF_Err ParamStore::Declare(PF_ParamIndex position, const PF_ParamDef& def, std::
     if (!problem.empty()) {
         return PF_Err_BAD_CALLBACK_PARAM;
     }
+    // Room in both first: a declaration is kept in full or not at all.
+    declarations_.reserve(declarations_.size() + 1);
+    entries_.reserve(entries_.size() + 1);
     declarations_.push_back(Declaration{position, def});
     entries_.push_back(Entry{def, DefaultOf(def), {}});
     return PF_Err_NONE;
