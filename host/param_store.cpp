@@ -7,6 +7,8 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "host/keyframe_interpolation.h"
+
 namespace tarsivel::host {
 namespace {
 
@@ -225,9 +227,7 @@ ParamValue ParamStore::ValueAt(PF_ParamIndex index, int32_t time, uint32_t scale
     const double sNext = Seconds(keys[k + 1].time, scale);
     ParamValue v;
     for (std::size_t i = 0; i < v.c.size(); ++i) {
-        const double a = keys[k].value.c[i];
-        const double b = keys[k + 1].value.c[i];
-        v.c[i] = a + (b - a) * (s - sk) / (sNext - sk);
+        v.c[i] = InterpolateKeyframes(keys[k].value.c[i], keys[k + 1].value.c[i], s, sk, sNext);
     }
     return v;
 }
