@@ -25,9 +25,9 @@ struct CommandResult {
     // Outstanding suites and checkouts, and misuses; empty when balanced.
     std::vector<std::string> imbalances;
     // Host calls the command made (every kind the failure plan can fail), and
-    // the kinds of those the plan failed.
+    // those the plan failed.
     int hostCalls = 0;
-    std::vector<HostCall> failedCalls;
+    std::vector<FailedCall> failedCalls;
 
     bool Balanced() const { return imbalances.empty(); }
     std::string BalanceReport() const;

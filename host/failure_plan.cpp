@@ -78,6 +78,7 @@ FailurePlan& FailurePlan::FailNthCall(int nth, PF_Err error) {
 
 std::optional<PF_Err> FailurePlan::Consult(HostCall call, std::string_view target) {
     std::optional<PF_Err> result;
+    const int ordinal = ++callsOfKind_[std::size_t(call)];
     if (++calls_ == anyNth_) {
         result = anyError_;
     }
@@ -91,7 +92,7 @@ std::optional<PF_Err> FailurePlan::Consult(HostCall call, std::string_view targe
         }
     }
     if (result) {
-        failed_.push_back(call);
+        failed_.push_back(FailedCall{call, ordinal});
     }
     return result;
 }

@@ -3,6 +3,7 @@
 #ifndef TARSIVEL_HOST_FAILURE_PLAN_H
 #define TARSIVEL_HOST_FAILURE_PLAN_H
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,13 @@
 #include "hostapi/pf_types.h"
 
 namespace tarsivel::host {
+
+// One call the plan made fail: its kind, and which call of that kind it was
+// in the command (from 1).
+struct FailedCall {
+    HostCall call;
+    int ordinal;
+};
 
 class FailurePlan {
   public:
@@ -30,8 +38,8 @@ class FailurePlan {
 
     // Host calls consulted so far, of every kind.
     int Calls() const { return calls_; }
-    // The kinds of the calls made to fail so far, in order.
-    const std::vector<HostCall>& Failed() const { return failed_; }
+    // The calls made to fail so far, in order.
+    const std::vector<FailedCall>& Failed() const { return failed_; }
 
   private:
     struct Rule {
@@ -45,7 +53,8 @@ class FailurePlan {
     int anyNth_ = 0;  // 0: no call of any kind is singled out
     PF_Err anyError_ = PF_Err_NONE;
     int calls_ = 0;
-    std::vector<HostCall> failed_;
+    std::array<int, std::size_t(kHostCallKinds)> callsOfKind_{};
+    std::vector<FailedCall> failed_;
 };
 
 }  // namespace tarsivel::host

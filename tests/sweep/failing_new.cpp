@@ -64,20 +64,19 @@ bool In(const Range (&ranges)[4], std::uintptr_t address) {
 }
 
 thread_local bool armed = false;
-thread_local bool withStandardLibrary = true;
+thread_local int outside = 0;
 thread_local long nthToFail = 0;
 thread_local long counted = 0;
 thread_local bool failed = false;
 
 // Whether this allocation, asked for from `caller`, is the one to fail.
 bool ShouldFail(void* caller) {
-    if (!armed) {
+    if (!armed || outside > 0) {
         return false;
     }
     const auto address = reinterpret_cast<std::uintptr_t>(caller);
     const CodeRanges& ranges = Ranges();
-    if (!In(ranges.program, address) &&
-        !(withStandardLibrary && In(ranges.standardLibrary, address))) {
+    if (!In(ranges.program, address) && !In(ranges.standardLibrary, address)) {
         return false;
     }
     if (++counted != nthToFail) {
@@ -138,10 +137,9 @@ void operator delete[](void* memory, const std::nothrow_t&) noexcept {
 
 namespace tarsivel::testing {
 
-FailingNew::FailingNew(long nth, Callers callers) {
+FailingNew::FailingNew(long nth) {
     Ranges();  // found before counting starts
     nthToFail = nth;
-    withStandardLibrary = callers == Callers::ProgramAndStandardLibrary;
     counted = 0;
     failed = false;
     armed = true;
@@ -161,6 +159,14 @@ long FailingNew::Counted() const {
 
 bool FailingNew::Failed() const {
     return failed;
+}
+
+FailingNew::Outside::Outside() {
+    ++outside;
+}
+
+FailingNew::Outside::~Outside() {
+    --outside;
 }
 
 }  // namespace tarsivel::testing
