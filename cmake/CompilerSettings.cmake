@@ -21,6 +21,17 @@ if(TARSIVEL_WERROR)
   target_compile_options(tarsivel_warnings INTERFACE $<$<COMPILE_LANGUAGE:C,CXX>:-Werror>)
 endif()
 
+# The threaded tests under ThreadSanitizer, which cannot share a build with
+# AddressSanitizer.
+option(TARSIVEL_TSAN "Build with ThreadSanitizer" OFF)
+if(TARSIVEL_TSAN)
+  if(TARSIVEL_SANITIZE)
+    message(FATAL_ERROR "TARSIVEL_TSAN and TARSIVEL_SANITIZE cannot be combined")
+  endif()
+  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-fsanitize=thread> $<$<COMPILE_LANGUAGE:C,CXX>:-fno-omit-frame-pointer>)
+  add_link_options(-fsanitize=thread)
+endif()
+
 # Sanitizer builds: GCC's "undefined" group leaves out the two float checks, so
 # they are named explicitly.
 option(TARSIVEL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
