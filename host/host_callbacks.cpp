@@ -103,7 +103,7 @@ bool UtilityCallFails(HostCall call) noexcept {
 
 // Guarded by hand: a guard cannot forward a variable argument list. A failed
 // call writes nothing and answers a negative count, as C's does.
-int AnsiSprintf(A_char* buffer, const A_char* format, ...) noexcept {
+[[gnu::format(printf, 2, 3)]] int AnsiSprintf(A_char* buffer, const A_char* format, ...) noexcept {
     if (UtilityCallFails(HostCall::AnsiSprintf)) {
         return -1;
     }
