@@ -2,7 +2,7 @@
 # as needed, so a newcomer never has to call CMake directly.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test demo demo-background asan debug windows bench format format-check clean
+.PHONY: all deps build test demo demo-background asan tsan fuzz debug windows bench format format-check clean
 
 all: build
 
@@ -31,6 +31,21 @@ asan: deps
 	cmake --preset asan
 	cmake --build --preset asan --parallel $(JOBS)
 	ctest --preset asan --parallel $(JOBS)
+
+# The threaded tests (-j 4 on the CPU and on OpenCL, four threads on one
+# OpenCL device, the host's registries) under ThreadSanitizer.
+tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan --parallel $(JOBS)
+	ctest --preset tsan
+
+# The libFuzzer targets (clang 14), each run for FUZZ_SECONDS from its seed
+# corpus in tests/fuzz/corpus/.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz --parallel $(JOBS)
+	scripts/run-fuzz $(FUZZ_SECONDS)
 
 debug: deps
 	cmake --preset debug

@@ -21,6 +21,33 @@ if(TARSIVEL_WERROR)
   target_compile_options(tarsivel_warnings INTERFACE $<$<COMPILE_LANGUAGE:C,CXX>:-Werror>)
 endif()
 
+# The threaded tests under ThreadSanitizer, which cannot share a build with
+# AddressSanitizer.
+option(TARSIVEL_TSAN "Build with ThreadSanitizer" OFF)
+if(TARSIVEL_TSAN)
+  if(TARSIVEL_SANITIZE)
+    message(FATAL_ERROR "TARSIVEL_TSAN and TARSIVEL_SANITIZE cannot be combined")
+  endif()
+  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-fsanitize=thread> $<$<COMPILE_LANGUAGE:C,CXX>:-fno-omit-frame-pointer>)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# The libFuzzer targets: clang, with the fuzzer's coverage and the same
+# sanitizers as the sanitizer build in every library they link.
+option(TARSIVEL_BUILD_FUZZ "Build the libFuzzer targets (clang)" OFF)
+if(TARSIVEL_BUILD_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "The fuzz targets need clang (the fuzz preset uses clang++-14)")
+  endif()
+  set(_fuzz_san -fsanitize=address,undefined,float-cast-overflow,float-divide-by-zero
+                -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  foreach(_flag IN LISTS _fuzz_san)
+    add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:${_flag}>)
+  endforeach()
+  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-fsanitize=fuzzer-no-link>)
+  add_link_options(${_fuzz_san})
+endif()
+
 # Sanitizer builds: GCC's "undefined" group leaves out the two float checks, so
 # they are named explicitly.
 option(TARSIVEL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)

@@ -46,6 +46,8 @@ CommandResult EffectInstance::Settle(CommandContext& command, PF_Err err) {
     result.out = command.OutData();
     result.accounts = command.Accounts();
     result.imbalances = result.accounts.Imbalances();
+    result.hostCalls = command.Failures().Calls();
+    result.failedCalls = command.Failures().Failed();
     std::lock_guard lock(stateMutex_);
     globalData_ = result.out.global_data;
     return result;

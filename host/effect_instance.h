@@ -24,6 +24,10 @@ struct CommandResult {
     Ledger accounts;
     // Outstanding suites and checkouts, and misuses; empty when balanced.
     std::vector<std::string> imbalances;
+    // Host calls the command made (every kind the failure plan can fail), and
+    // those the plan failed.
+    int hostCalls = 0;
+    std::vector<FailedCall> failedCalls;
 
     bool Balanced() const { return imbalances.empty(); }
     std::string BalanceReport() const;

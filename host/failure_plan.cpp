@@ -50,6 +50,10 @@ const char* HostCallName(HostCall call) {
             return "host_new_handle";
         case HostCall::DisposeHandle:
             return "host_dispose_handle";
+        case HostCall::AnsiSprintf:
+            return "ansi.sprintf";
+        case HostCall::AnsiStrcpy:
+            return "ansi.strcpy";
         case HostCall::PluginDataCallback:
             return "plug-in data callback";
     }
@@ -66,8 +70,18 @@ FailurePlan& FailurePlan::FailAlways(HostCall call, PF_Err error, std::string ta
     return *this;
 }
 
+FailurePlan& FailurePlan::FailNthCall(int nth, PF_Err error) {
+    anyNth_ = nth < 1 ? 1 : nth;
+    anyError_ = error;
+    return *this;
+}
+
 std::optional<PF_Err> FailurePlan::Consult(HostCall call, std::string_view target) {
     std::optional<PF_Err> result;
+    const int ordinal = ++callsOfKind_[std::size_t(call)];
+    if (++calls_ == anyNth_) {
+        result = anyError_;
+    }
     for (Rule& rule : rules_) {
         if (rule.call != call || (!rule.target.empty() && rule.target != target)) {
             continue;
@@ -76,6 +90,9 @@ std::optional<PF_Err> FailurePlan::Consult(HostCall call, std::string_view targe
         if (!result && (rule.nth == 0 || rule.seen == rule.nth)) {
             result = rule.error;
         }
+    }
+    if (result) {
+        failed_.push_back(FailedCall{call, ordinal});
     }
     return result;
 }

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "host/callback_guard.h"
 #include "host/command_context.h"
 #include "host/gpu_world.h"
 #include "host/standard_suites.h"
@@ -80,7 +81,13 @@ PF_Handle NewHandle(A_HandleSize size) {
     *block = data;
     GpuState& state = State();
     std::lock_guard lock(state.mutex);
-    state.handles[block] = static_cast<std::size_t>(size);
+    try {
+        state.handles.emplace(block, static_cast<std::size_t>(size));
+    } catch (...) {
+        std::free(data);
+        std::free(block);
+        throw;
+    }
     ++state.counts.made;
     return block;
 }
@@ -107,8 +114,8 @@ void DisposeHandle(PF_Handle handle) {
     }
 }
 
-const PF_GPUDeviceSuite1 gpuDeviceSuite{GetDeviceInfo, GetGPUWorldData};
-const PF_HandleSuite1 handleSuite{NewHandle, DisposeHandle};
+const PF_GPUDeviceSuite1 gpuDeviceSuite{Guarded<GetDeviceInfo>, Guarded<GetGPUWorldData>};
+const PF_HandleSuite1 handleSuite{Guarded<NewHandle>, Guarded<DisposeHandle>};
 
 }  // namespace
 

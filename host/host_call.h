@@ -32,9 +32,14 @@ enum class HostCall {
     GetGPUWorldData,
     NewHandle,
     DisposeHandle,
-    // Registration.
+    // The utility callbacks (also behind "PF ANSI Suite").
+    AnsiSprintf,
+    AnsiStrcpy,
+    // Registration; stays last (kHostCallKinds).
     PluginDataCallback,
 };
+
+inline constexpr int kHostCallKinds = int(HostCall::PluginDataCallback) + 1;
 
 const char* HostCallName(HostCall call);
 

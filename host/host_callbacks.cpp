@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "host/callback_guard.h"
 #include "host/command_context.h"
 #include "host/effect_instance.h"
 #include "host/suite_registry.h"
@@ -24,8 +25,9 @@ SPErr AcquireSuite(const char* name, int32_t version, const void** suite) {
     if (!found) {
         return kSuiteNotFoundError;
     }
-    *suite = *found;
+    // Counted before it is handed out: a count that cannot be kept hands nothing out.
     command->Accounts().SuiteAcquired(name, version);
+    *suite = *found;
     return 0;
 }
 
@@ -37,7 +39,7 @@ SPErr ReleaseSuite(const char* name, int32_t version) {
     return command->Accounts().SuiteReleased(name, version) ? 0 : kSuiteNotFoundError;
 }
 
-SPBasicSuite basicSuite{AcquireSuite, ReleaseSuite};
+SPBasicSuite basicSuite{Guarded<AcquireSuite>, Guarded<ReleaseSuite>};
 
 PF_Err AddParam(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamDef* def) {
     CommandContext* command = CommandContext::FromEffectRef(effect_ref);
@@ -89,7 +91,22 @@ PF_Err CheckinParam(PF_ProgPtr effect_ref, PF_ParamDef* param) {
     return PF_Err_NONE;
 }
 
-int AnsiSprintf(A_char* buffer, const A_char* format, ...) {
+// Whether the command running on this thread fails this utility call.
+bool UtilityCallFails(HostCall call) noexcept {
+    CommandContext* command = CommandContext::Current();
+    try {
+        return command != nullptr && command->Failures().Consult(call).has_value();
+    } catch (...) {
+        return true;
+    }
+}
+
+// Guarded by hand: a guard cannot forward a variable argument list. A failed
+// call writes nothing and answers a negative count, as C's does.
+[[gnu::format(printf, 2, 3)]] int AnsiSprintf(A_char* buffer, const A_char* format, ...) noexcept {
+    if (UtilityCallFails(HostCall::AnsiSprintf)) {
+        return -1;
+    }
     va_list args;
     va_start(args, format);
     const int written = std::vsprintf(buffer, format, args);
@@ -97,7 +114,10 @@ int AnsiSprintf(A_char* buffer, const A_char* format, ...) {
     return written;
 }
 
-A_char* AnsiStrcpy(A_char* dest, const A_char* src) {
+A_char* AnsiStrcpy(A_char* dest, const A_char* src) noexcept {
+    if (UtilityCallFails(HostCall::AnsiStrcpy)) {
+        return nullptr;
+    }
     return std::strcpy(dest, src);
 }
 
@@ -108,7 +128,7 @@ SPBasicSuite* BasicSuite() {
 }
 
 PF_InteractCallbacks InteractCallbacks() {
-    return {CheckoutParam, CheckinParam, AddParam};
+    return {Guarded<CheckoutParam>, Guarded<CheckinParam>, Guarded<AddParam>};
 }
 
 PF_UtilCallbacks UtilCallbacks() {

@@ -4,22 +4,30 @@
 
 namespace tarsivel::host {
 
-void Ledger::SuiteAcquired(const std::string& name, int32_t version) {
-    ++suites_[{name, version}].acquired;
+void Ledger::SuiteAcquired(std::string_view name, int32_t version) {
+    auto it = suites_.find(std::pair<std::string_view, int32_t>(name, version));
+    if (it == suites_.end()) {
+        it = suites_.emplace(std::pair<std::string, int32_t>(name, version), SuiteCount{}).first;
+    }
+    ++it->second.acquired;
 }
 
-bool Ledger::SuiteReleased(const std::string& name, int32_t version) {
-    SuiteCount& count = suites_[{name, version}];
-    if (count.released >= count.acquired) {
-        Misuse("released \"" + name + "\" version " + std::to_string(version) +
+bool Ledger::SuiteReleased(std::string_view name, int32_t version) {
+    auto it = suites_.find(std::pair<std::string_view, int32_t>(name, version));
+    if (it == suites_.end() || it->second.released >= it->second.acquired) {
+        Misuse("released \"" + std::string(name) + "\" version " + std::to_string(version) +
                " that was not held");
         return false;
     }
-    ++count.released;
+    ++it->second.released;
     return true;
 }
 
 void Ledger::ParamCheckedOut(const PF_ParamDef* def, PF_ParamIndex index, int32_t time) {
+    // Room first, so that a checkout is either counted in full or not at all.
+    outstandingParams_.reserve(outstandingParams_.size() + 1);
+    checkoutOrder_.reserve(checkoutOrder_.size() + 1);
+    checkoutTimes_.reserve(checkoutTimes_.size() + 1);
     outstandingParams_.emplace_back(def, index);
     checkoutOrder_.push_back(index);
     checkoutTimes_.push_back(time);
@@ -68,8 +76,7 @@ bool Ledger::LayerCheckedIn(int32_t checkoutId) {
 }
 
 int Ledger::Calls(HostCall call) const {
-    auto it = calls_.find(call);
-    return it == calls_.end() ? 0 : it->second;
+    return calls_[std::size_t(call)];
 }
 
 std::vector<int32_t> Ledger::CheckoutTimes(PF_ParamIndex index) const {
@@ -87,12 +94,12 @@ void Ledger::Misuse(std::string what) {
 }
 
 int Ledger::SuiteAcquisitions(const std::string& name, int32_t version) const {
-    auto it = suites_.find({name, version});
+    auto it = suites_.find(std::pair<std::string_view, int32_t>(name, version));
     return it == suites_.end() ? 0 : it->second.acquired;
 }
 
 int Ledger::SuiteReleases(const std::string& name, int32_t version) const {
-    auto it = suites_.find({name, version});
+    auto it = suites_.find(std::pair<std::string_view, int32_t>(name, version));
     return it == suites_.end() ? 0 : it->second.released;
 }
 

@@ -4,9 +4,11 @@
 #ifndef TARSIVEL_HOST_LEDGER_H
 #define TARSIVEL_HOST_LEDGER_H
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -17,9 +19,9 @@ namespace tarsivel::host {
 
 class Ledger {
   public:
-    void SuiteAcquired(const std::string& name, int32_t version);
+    void SuiteAcquired(std::string_view name, int32_t version);
     // Returns false (and notes a misuse) when the suite was not held.
-    bool SuiteReleased(const std::string& name, int32_t version);
+    bool SuiteReleased(std::string_view name, int32_t version);
 
     void ParamCheckedOut(const PF_ParamDef* def, PF_ParamIndex index, int32_t time = 0);
     // Returns false (and notes a misuse) for a definition that is not checked out.
@@ -32,8 +34,8 @@ class Ledger {
     void LayerCheckedOut(int32_t checkoutId);
     bool LayerCheckedIn(int32_t checkoutId);
 
-    // Every host call the plug-in made, by kind.
-    void Called(HostCall call) { ++calls_[call]; }
+    // Every host call the plug-in made, by kind. Counting never allocates.
+    void Called(HostCall call) { ++calls_[std::size_t(call)]; }
     int Calls(HostCall call) const;
 
     void Misuse(std::string what);
@@ -56,7 +58,17 @@ class Ledger {
         int acquired = 0;
         int released = 0;
     };
-    std::map<std::pair<std::string, int32_t>, SuiteCount> suites_;
+    // Looked up by a view of the name, so that a release, which must always be
+    // counted, needs no allocation.
+    struct SuiteKeyLess {
+        using is_transparent = void;
+        template <class A, class B>
+        bool operator()(const A& a, const B& b) const {
+            return std::pair<std::string_view, int32_t>(a.first, a.second) <
+                   std::pair<std::string_view, int32_t>(b.first, b.second);
+        }
+    };
+    std::map<std::pair<std::string, int32_t>, SuiteCount, SuiteKeyLess> suites_;
     std::vector<std::pair<const PF_ParamDef*, PF_ParamIndex>> outstandingParams_;
     std::vector<PF_ParamIndex> checkoutOrder_;
     std::vector<int32_t> checkoutTimes_;
@@ -64,7 +76,7 @@ class Ledger {
     int paramCheckins_ = 0;
     std::vector<const void*> outstandingPaths_;
     std::vector<int32_t> outstandingLayers_;
-    std::map<HostCall, int> calls_;
+    std::array<int, std::size_t(kHostCallKinds)> calls_{};
     std::vector<std::string> misuses_;
 };
 

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "host/keyframe_interpolation.h"
+
 namespace tarsivel::host {
 namespace {
 
@@ -11,13 +13,11 @@ double Seconds(int32_t time, uint32_t scale) {
     return scale == 0 ? double(time) : double(time) / double(scale);
 }
 
-double Mix(double a, double b, double f) {
-    return a + (b - a) * f;
-}
-
-MaskVertex Mix(const MaskVertex& a, const MaskVertex& b, double f) {
-    return {Mix(a.x, b.x, f),     Mix(a.y, b.y, f),       Mix(a.inX, b.inX, f),
-            Mix(a.inY, b.inY, f), Mix(a.outX, b.outX, f), Mix(a.outY, b.outY, f)};
+// Every coordinate by the parameters' formula, at `s` between the keyframes at `sa` and `sb`.
+MaskVertex Mix(const MaskVertex& a, const MaskVertex& b, double s, double sa, double sb) {
+    auto mix = [&](double from, double to) { return InterpolateKeyframes(from, to, s, sa, sb); };
+    return {mix(a.x, b.x),     mix(a.y, b.y),       mix(a.inX, b.inX),
+            mix(a.inY, b.inY), mix(a.outX, b.outX), mix(a.outY, b.outY)};
 }
 
 std::vector<MaskVertex> VerticesAt(const std::vector<MaskKeyframe>& keys, int32_t time,
@@ -39,10 +39,10 @@ std::vector<MaskVertex> VerticesAt(const std::vector<MaskKeyframe>& keys, int32_
         return a.vertices;
     }
     const double sa = Seconds(a.time, scale);
-    const double f = (s - sa) / (Seconds(b.time, scale) - sa);
+    const double sb = Seconds(b.time, scale);
     std::vector<MaskVertex> vertices(a.vertices.size());
     for (std::size_t i = 0; i < vertices.size(); ++i) {
-        vertices[i] = Mix(a.vertices[i], b.vertices[i], f);
+        vertices[i] = Mix(a.vertices[i], b.vertices[i], s, sa, sb);
     }
     return vertices;
 }

@@ -7,6 +7,8 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "host/keyframe_interpolation.h"
+
 namespace tarsivel::host {
 namespace {
 
@@ -81,6 +83,9 @@ PF_Err ParamStore::Declare(PF_ParamIndex position, const PF_ParamDef& def, std::
     if (!problem.empty()) {
         return PF_Err_BAD_CALLBACK_PARAM;
     }
+    // Room in both first: a declaration is kept in full or not at all.
+    declarations_.reserve(declarations_.size() + 1);
+    entries_.reserve(entries_.size() + 1);
     declarations_.push_back(Declaration{position, def});
     entries_.push_back(Entry{def, DefaultOf(def), {}});
     return PF_Err_NONE;
@@ -222,9 +227,7 @@ ParamValue ParamStore::ValueAt(PF_ParamIndex index, int32_t time, uint32_t scale
     const double sNext = Seconds(keys[k + 1].time, scale);
     ParamValue v;
     for (std::size_t i = 0; i < v.c.size(); ++i) {
-        const double a = keys[k].value.c[i];
-        const double b = keys[k + 1].value.c[i];
-        v.c[i] = a + (b - a) * (s - sk) / (sNext - sk);
+        v.c[i] = InterpolateKeyframes(keys[k].value.c[i], keys[k + 1].value.c[i], s, sk, sNext);
     }
     return v;
 }

@@ -2,8 +2,10 @@
 // Vertices are delivered scaled by the command's downsample factors, as a host
 // does at reduced resolution.
 #include <cmath>
+#include <memory>
 #include <string>
 
+#include "host/callback_guard.h"
 #include "host/command_context.h"
 #include "host/effect_instance.h"
 #include "host/standard_suites.h"
@@ -81,8 +83,10 @@ PF_Err CheckoutPath(PF_ProgPtr effect_ref, PF_PathID path_id, A_long what_time,
     for (MaskVertex& v : outline->vertices) {
         v = {v.x * sx, v.y * sy, v.inX * sx, v.inY * sy, v.outX * sx, v.outY * sy};
     }
-    *path = new PF_PathOutline{std::move(*outline)};
-    command->Accounts().PathCheckedOut(*path);
+    // Counted before it is handed out: nothing leaves this call unaccounted for.
+    auto checkedOut = std::make_unique<PF_PathOutline>(PF_PathOutline{std::move(*outline)});
+    command->Accounts().PathCheckedOut(checkedOut.get());
+    *path = checkedOut.release();
     return PF_Err_NONE;
 }
 
@@ -148,8 +152,10 @@ PF_Err PathVertexInfo(PF_ProgPtr effect_ref, PF_PathOutlinePtr path, A_long whic
     return PF_Err_NONE;
 }
 
-const PF_PathQuerySuite1 pathQuerySuite{NumPaths, PathInfo, CheckoutPath, CheckinPath};
-const PF_PathDataSuite1 pathDataSuite{PathIsOpen, PathNumSegments, PathVertexInfo};
+const PF_PathQuerySuite1 pathQuerySuite{Guarded<NumPaths>, Guarded<PathInfo>, Guarded<CheckoutPath>,
+                                        Guarded<CheckinPath>};
+const PF_PathDataSuite1 pathDataSuite{Guarded<PathIsOpen>, Guarded<PathNumSegments>,
+                                      Guarded<PathVertexInfo>};
 
 }  // namespace
 

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "host/callback_guard.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -171,7 +173,7 @@ PF_Err PluginLibrary::Register(PF_Err callbackError) {
     registration_ = Registration{};
     RegistrationCall call{&registration_, callbackError};
     currentCall = &call;
-    const PF_Err err = registerFunction_(&call, RegistrationCallback);
+    const PF_Err err = registerFunction_(&call, Guarded<RegistrationCallback>);
     currentCall = nullptr;
     if (err == PF_Err_NONE && !registration_.entryPointName.empty()) {
         entry_ = As<PF_EffectMainFunc>(Symbol(registration_.entryPointName.c_str()));

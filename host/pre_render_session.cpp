@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "host/callback_guard.h"
+
 namespace tarsivel::host {
 namespace {
 
@@ -40,7 +42,7 @@ PreRenderSession::PreRenderSession(const EffectInstance& instance,
     input_.output_request.rect = layerRect_;
     input_.output_request.channel_mask = 0xF;
     input_.bitdepth = 8;
-    callbacks_.checkout_layer = CheckoutLayerCallback;
+    callbacks_.checkout_layer = Guarded<CheckoutLayerCallback>;
     extra_ = PF_PreRenderExtra{&input_, &output_, &callbacks_};
 }
 

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "host/callback_guard.h"
+
 namespace tarsivel::host {
 namespace {
 
@@ -45,7 +47,8 @@ SmartRenderSession::SmartRenderSession(PF_EffectWorld* input, PF_EffectWorld* ou
     : input_(input), output_(output) {
     inputRecord_.pre_render_data = preRenderData;
     inputRecord_.bitdepth = 8;
-    callbacks_ = {CheckoutLayerPixelsCallback, CheckoutOutputCallback, CheckinLayerPixelsCallback};
+    callbacks_ = {Guarded<CheckoutLayerPixelsCallback>, Guarded<CheckoutOutputCallback>,
+                  Guarded<CheckinLayerPixelsCallback>};
     extra_ = PF_SmartRenderExtra{&inputRecord_, &callbacks_};
 }
 
@@ -66,17 +69,18 @@ CommandResult SmartRenderSession::Run(EffectInstance& instance, const CommandSet
 PF_Err SmartRenderSession::CheckoutLayerPixels(CommandContext& command, A_long checkoutId,
                                                PF_EffectWorld** world) {
     command.Accounts().Called(HostCall::CheckoutLayerPixels);
+    // Failed until the checkout is counted, whatever ends the call before that.
+    layerCheckoutFailed_ = true;
     if (auto failure =
             command.Failures().Consult(HostCall::CheckoutLayerPixels, std::to_string(checkoutId))) {
-        layerCheckoutFailed_ = true;
         return *failure;
     }
     if (checkoutId != 0) {
-        layerCheckoutFailed_ = true;
         return PF_Err_INVALID_INDEX;  // pre-render asked for layer 0 under id 0 only
     }
-    *world = input_;
     command.Accounts().LayerCheckedOut(checkoutId);
+    layerCheckoutFailed_ = false;
+    *world = input_;
     return PF_Err_NONE;
 }
 

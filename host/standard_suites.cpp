@@ -1,5 +1,6 @@
 #include "host/standard_suites.h"
 
+#include "host/callback_guard.h"
 #include "host/command_context.h"
 #include "host/effect_instance.h"
 #include "host/host_callbacks.h"
@@ -35,7 +36,8 @@ PF_Err AddSupportedPixelFormat(PF_ProgPtr effect_ref, PrPixelFormat format) {
 
 // The suite shares its sprintf with the utility callbacks.
 const PF_ANSICallbacksSuite1 ansiSuite{UtilCallbacks().ansi.sprintf};
-const PF_PixelFormatSuite1 pixelFormatSuite{ClearSupportedPixelFormats, AddSupportedPixelFormat};
+const PF_PixelFormatSuite1 pixelFormatSuite{Guarded<ClearSupportedPixelFormats>,
+                                            Guarded<AddSupportedPixelFormat>};
 
 }  // namespace
 

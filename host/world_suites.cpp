@@ -3,6 +3,7 @@
 // they know only worlds this host made.
 #include <optional>
 
+#include "host/callback_guard.h"
 #include "host/command_context.h"
 #include "host/image_world.h"
 #include "host/standard_suites.h"
@@ -81,8 +82,8 @@ PF_Err CopyWorld(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst
     return PF_Err_NONE;
 }
 
-const PF_WorldSuite2 worldSuite{GetPixelFormat};
-const PF_WorldTransformSuite1 worldTransformSuite{CopyWorld};
+const PF_WorldSuite2 worldSuite{Guarded<GetPixelFormat>};
+const PF_WorldTransformSuite1 worldTransformSuite{Guarded<CopyWorld>};
 
 }  // namespace
 

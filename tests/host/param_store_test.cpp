@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "host_test_support.h"
 
@@ -111,6 +113,31 @@ TEST_F(ParamStoreTest, AddParamRefusesMalformedDefinitionsAndReportsTheMisuse) {
         EXPECT_FALSE(result.Balanced());
     }
     EXPECT_EQ(store().Count(), 8);
+}
+
+// Parameters and masks interpolate by one formula, the product before the
+// division: at 1 s and 2 s between keyframes 0 (at 0 s) and 10 (at 3 s) the
+// values are 10/3 and 20/3 rounded once, 3.3333333333333335 and
+// 6.666666666666667. Taking the fraction first (1/3 and 2/3 rounded, then
+// times 10) would give 3.333333333333333 and 6.666666666666666.
+TEST_F(ParamStoreTest, ParametersAndMasksShareTheKeyframeFormula) {
+    store().SetKeyframes(1, {{0, ParamValue::Scalar(0.0)}, {90, ParamValue::Scalar(10.0)}});
+    EXPECT_EQ(store().ValueAt(1, 30, 30).c[0], 3.3333333333333335);
+    EXPECT_EQ(store().ValueAt(1, 60, 30).c[0], 6.666666666666667);
+
+    const PF_PathID id = instance.Masks().AddKeyframed(
+        true, {MaskKeyframe{0, {MaskVertex{0, 0, 0, 0, 0, 0}}},
+               MaskKeyframe{90, {MaskVertex{10, 10, 10, 10, -10, 10}}}});
+    for (auto [time, expected] : {std::pair{30, 3.3333333333333335}, {60, 6.666666666666667}}) {
+        const std::optional<MaskOutline> outline = instance.Masks().OutlineAt(id, time, 30);
+        ASSERT_TRUE(outline.has_value());
+        const MaskVertex& v = outline->vertices.at(0);
+        EXPECT_EQ(v.x, expected);
+        EXPECT_EQ(v.y, expected);
+        EXPECT_EQ(v.inX, expected);
+        EXPECT_EQ(v.outX, -expected);
+        EXPECT_EQ(v.outY, expected);
+    }
 }
 
 }  // namespace

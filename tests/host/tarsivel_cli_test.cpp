@@ -174,6 +174,28 @@ TEST_F(CliTest, TwoJobsWriteTheSameFilesAsOne) {
     EXPECT_NE(two.err.find("6 frames in"), std::string::npos);
 }
 
+// Four frames at once on each renderer; the threaded-test build runs this under
+// ThreadSanitizer, whose reports make the command fail.
+TEST_F(CliTest, FourJobsOnTheCpuAndOnOpenClWriteTheSameFilesAsOne) {
+    const std::string scene = SmallScene(8);
+    for (const std::string renderer : {"cpu", "opencl"}) {
+        SCOPED_TRACE(renderer);
+        const std::string render = "render " + scene + " --renderer " + renderer;
+        const CliRun one = Tarsivel(render + " -j 1 -o " + (dir / (renderer + "1_#.png")).string());
+        if (one.code == 2 && one.err.find("no OpenCL device") != std::string::npos) {
+            GTEST_SKIP() << "no OpenCL device here";
+        }
+        ASSERT_EQ(one.code, 0) << one.err;
+        const CliRun four = Tarsivel(render + " -j 4 -o " + (dir / (renderer + "4_#.png")).string());
+        ASSERT_EQ(four.code, 0) << four.err;
+        for (int f = 0; f < 8; ++f) {
+            EXPECT_EQ(Slurp(dir / (renderer + "1_" + std::to_string(f) + ".png")),
+                      Slurp(dir / (renderer + "4_" + std::to_string(f) + ".png")))
+                << "frame " << f;
+        }
+    }
+}
+
 TEST_F(CliTest, InterruptedRunLeavesNoPartialFile) {
     const std::string scene = SmallScene(3000);
     const std::string command = std::string(TARSIVEL_CLI_PATH) + " render " + scene + " -o " +
