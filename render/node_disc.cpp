@@ -1,5 +1,6 @@
 #include "render/node_disc.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "render/channel_math.h"
@@ -30,11 +31,29 @@ void DrawNodeDisc(const ArgbView<Channel>& output, double x, double y, double ra
     }
     const PixelSpan columns = ClippedSpan(x - radius, x + radius, output.width);
     const PixelSpan rows = ClippedSpan(y - radius, y + radius, output.height);
+    // Beyond this distance k is below 0 even after rounding (a pixel of slack
+    // and a millionth of the magnitudes), so those pixels skip the square root,
+    // and each row visits only the chord of that circle.
+    const double reach =
+        std::max(0.0, radius + 1.5 + 1e-6 * (std::fabs(radius) + std::fabs(x) + std::fabs(y)));
+    const double reachSq = reach * reach;
     for (int32_t i = rows.first; i <= rows.last; ++i) {
-        for (int32_t j = columns.first; j <= columns.last; ++j) {
+        const double offY = i - y;
+        const double offYSq = offY * offY;
+        if (offYSq > reachSq) {
+            continue;
+        }
+        const double halfChord = std::sqrt(reachSq - offYSq);
+        const PixelSpan chord = ClippedSpan(x - halfChord, x + halfChord, output.width);
+        const int32_t first = std::max(columns.first, chord.first);
+        const int32_t last = std::min(columns.last, chord.last);
+        for (int32_t j = first; j <= last; ++j) {
             const double offX = j - x;
-            const double offY = i - y;
-            double k = radius + 0.5 - std::sqrt(offX * offX + offY * offY);
+            const double distanceSq = offX * offX + offYSq;
+            if (distanceSq > reachSq) {
+                continue;
+            }
+            double k = radius + 0.5 - std::sqrt(distanceSq);
             if (k < 0.0) {
                 continue;
             }

@@ -195,8 +195,12 @@ GF_DEVICE_FUNCTION int ReachesTile(float ax, float ay, float bx, float by, float
 // Floats a listed piece takes: ax, ay, bx, by, thickStart, thickEnd; a marker
 // takes the first three (x, y, radius).
 #define ROPE_ENTRY_FLOATS 6
-// The scan: a place per work item, then one per row of the group and the total.
-#define ROPE_SCAN_INTS (ROPE_GROUP_SIZE + ROPE_GROUP_SIDE + 1)
+// The scan: a place per work item, then one per row of the group, the total
+// and the count of markers listed with the pieces.
+#define ROPE_MARKER_COUNT (ROPE_GROUP_SIZE + ROPE_GROUP_SIDE + 1)
+#define ROPE_SCAN_INTS (ROPE_MARKER_COUNT + 1)
+// Where markers listed with a short chunk of pieces start in the list.
+#define ROPE_MARKER_LIST (ROPE_SERIAL_LIMIT * ROPE_ENTRY_FLOATS)
 
 // Whether piece i (marker i when `markers` is non-zero) is finite and can
 // reach the tile. Without branches, so that work items can run it in step.
@@ -284,10 +288,16 @@ GF_DEVICE_FUNCTION void CopyEntry(GF_LOCAL_POINTER float* entry, int i, int mark
 // is needed: a call writes the list only after a barrier that no work item
 // passes before all have used the previous list, and reads of the scan come
 // before the last barrier of the call that wrote them.
+//
+// A short chunk of pieces may bring `alsoMarkers` markers along (its count is
+// at most ROPE_SERIAL_LIMIT, and so is theirs): they are listed from
+// ROPE_MARKER_LIST on, and their count is left in scan[ROPE_MARKER_COUNT].
 GF_DEVICE_FUNCTION int ListChunk(GF_LOCAL_POINTER float* list, GF_LOCAL_POINTER int* scan,
                                  int workItem, int first, int count, int markers,
                                  GF_READ_ONLY_GLOBAL float* coordinates,
-                                 GF_READ_ONLY_GLOBAL float* widths, TileBounds tile) {
+                                 GF_READ_ONLY_GLOBAL float* widths, TileBounds tile,
+                                 int alsoMarkers, GF_READ_ONLY_GLOBAL float* markerCoordinates,
+                                 GF_READ_ONLY_GLOBAL float* markerRadii) {
     // A short chunk is listed by the first work item alone: that costs less
     // than the compaction's barriers.
     if (count - first <= ROPE_SERIAL_LIMIT) {
@@ -301,6 +311,15 @@ GF_DEVICE_FUNCTION int ListChunk(GF_LOCAL_POINTER float* list, GF_LOCAL_POINTER 
                 }
             }
             scan[ROPE_GROUP_SIZE + ROPE_GROUP_SIDE] = total;
+            int markerTotal = 0;
+            for (int i = 0; i < alsoMarkers; ++i) {
+                if (EntryReaches(i, 1, markerCoordinates, markerRadii, tile)) {
+                    CopyEntry(list + ROPE_MARKER_LIST + markerTotal * ROPE_ENTRY_FLOATS, i, 1,
+                              markerCoordinates, markerRadii);
+                    ++markerTotal;
+                }
+            }
+            scan[ROPE_MARKER_COUNT] = markerTotal;
         }
         GF_BARRIER();
         return scan[ROPE_GROUP_SIZE + ROPE_GROUP_SIDE];
@@ -369,6 +388,16 @@ GF_DEVICE_FUNCTION int ListChunk(GF_LOCAL_POINTER float* list, GF_LOCAL_POINTER 
     return total;
 }
 
+// The listed markers over the pixel, in list order.
+GF_DEVICE_FUNCTION float4 LayListedMarkers(float4 pixel, float px, float py,
+                                           GF_LOCAL_POINTER float* list, int listed) {
+    for (int n = 0; n < listed; ++n) {
+        GF_LOCAL_POINTER float* node = list + n * ROPE_ENTRY_FLOATS;
+        pixel = LayMarker(pixel, px, py, node[0], node[1], node[2]);
+    }
+    return pixel;
+}
+
 // One work item's pixel of a work-group whose pieces and markers are listed
 // against `tile`: every one that can reach the tile must be listed, and more
 // may be. `list` and `scan` are the group's local memory.
@@ -396,10 +425,18 @@ GF_DEVICE_FUNCTION void RenderRopeTile(
     float px = (float)x;
     float py = (float)y;
     // Overlapping pieces must not add up: the largest coverage wins.
+    // A short rope with few markers lists them with its pieces, which saves the
+    // markers their own listing and its barriers.
+    int markersWithPieces = inShowNodes != 0 && inNumSegments > 0 &&
+                                    inNumSegments <= ROPE_SERIAL_LIMIT &&
+                                    inNumNodePoints <= ROPE_SERIAL_LIMIT
+                                ? inNumNodePoints
+                                : 0;
     float maxCov = 0.0f;
     for (int first = 0; first < inNumSegments; first += ROPE_CHUNK) {
-        int listed = ListChunk(list, scan, workItem, first, inNumSegments, 0, inPoints,
-                               inSegThickness, tile);
+        int listed =
+            ListChunk(list, scan, workItem, first, inNumSegments, 0, inPoints, inSegThickness, tile,
+                      markersWithPieces, inNodePoints, inNodeThickness);
         for (int n = 0; n < listed; ++n) {
             GF_LOCAL_POINTER float* piece = list + n * ROPE_ENTRY_FLOATS;
             float cov =
@@ -416,14 +453,13 @@ GF_DEVICE_FUNCTION void RenderRopeTile(
     pixel = BlendRope(pixel, maxCov, inColorR, inColorG, inColorB, inColorA);
 
     // Opaque red discs over the rope, later nodes over earlier ones.
-    if (inShowNodes != 0) {
+    if (markersWithPieces > 0) {
+        pixel = LayListedMarkers(pixel, px, py, list + ROPE_MARKER_LIST, scan[ROPE_MARKER_COUNT]);
+    } else if (inShowNodes != 0) {
         for (int first = 0; first < inNumNodePoints; first += ROPE_CHUNK) {
             int listed = ListChunk(list, scan, workItem, first, inNumNodePoints, 1, inNodePoints,
-                                   inNodeThickness, tile);
-            for (int n = 0; n < listed; ++n) {
-                GF_LOCAL_POINTER float* node = list + n * ROPE_ENTRY_FLOATS;
-                pixel = LayMarker(pixel, px, py, node[0], node[1], node[2]);
-            }
+                                   inNodeThickness, tile, 0, inNodePoints, inNodeThickness);
+            pixel = LayListedMarkers(pixel, px, py, list, listed);
         }
     }
 
