@@ -1,10 +1,15 @@
-// Cost of one simulated frame (StepRope) for typical and heavy ropes. Besides the time per call,
-// the counters spread it over the work the frame does: per link correction (substeps x 10 x
-// links) and, with colliders, per closest-point test (that times the edge count).
+// Cost of one simulated frame (StepRope) for typical and heavy scenes, the broad phase against the
+// all-pairs loops it must match bit for bit, in the same run. Each scene is timed twice:
+// `all_pairs` (StepRopeAllPairs, every link against every edge and every node pair) and
+// `broad_phase` (StepRope). The broad-phase case also times the all-pairs step itself before its
+// own loop and reports the ratio as `speedup`, next to the target the label names, so a broad
+// phase that quietly falls back to testing everything shows as a missed target here.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "physics/closest_points.h"
@@ -13,29 +18,70 @@
 namespace tarsivel {
 namespace {
 
+constexpr double kTwoPi = 2.0 * 3.141592653589793;
+
+// A mask outline of `vertices` corners, each straight span cut into ten edges as mask gathering
+// cuts every span. Open outlines leave out the closing span.
+void AddOutline(std::vector<MaskCollider>& edges, int vertices, Vec2 centre, Vec2 radius,
+                bool closed = true) {
+    const int spans = closed ? vertices : vertices - 1;
+    for (int v = 0; v < spans; ++v) {
+        const double a0 = kTwoPi * v / vertices;
+        const double a1 = kTwoPi * (v + 1) / vertices;
+        const Vec2 p{centre.x + radius.x * std::cos(a0), centre.y + radius.y * std::sin(a0)};
+        const Vec2 q{centre.x + radius.x * std::cos(a1), centre.y + radius.y * std::sin(a1)};
+        for (int k = 0; k < 10; ++k) {
+            const Vec2 s = Lerp(p, q, k / 10.0);
+            const Vec2 e = Lerp(p, q, (k + 1) / 10.0);
+            edges.push_back({s.x, s.y, e.x, e.y});
+        }
+    }
+}
+
+enum class Colliders { kNone, kPlankAndLedge, kThreeMasks, kEightMasks };
+
 struct Scene {
     int32_t segments;
     int32_t substeps;
-    int edges;
+    Colliders colliders;
     bool selfCollision;
+    double targetSpeedup;
 };
 
-// A closed polygon of `count` edges, as mask gathering makes from an outline.
-std::vector<MaskCollider> Ring(int count, Vec2 centre, double radius) {
-    std::vector<MaskCollider> ring;
-    ring.reserve(static_cast<std::size_t>(count));
-    const double step = 2.0 * 3.141592653589793 / count;
-    for (int k = 0; k < count; ++k) {
-        const double a0 = step * k;
-        const double a1 = step * (k + 1);
-        ring.push_back({centre.x + radius * std::cos(a0), centre.y + radius * std::sin(a0),
-                        centre.x + radius * std::cos(a1), centre.y + radius * std::sin(a1)});
+// (a) a 4-vertex plank moving during the frame and an open 3-vertex ledge: 60 edges; (b) three
+// 8-vertex masks: 240 edges; (c) eight 10-vertex masks: 800 edges.
+void SceneEdges(Colliders colliders, std::vector<MaskCollider>& start,
+                std::vector<MaskCollider>& end) {
+    switch (colliders) {
+        case Colliders::kNone:
+            break;
+        case Colliders::kPlankAndLedge:
+            AddOutline(start, 4, {900.0, 800.0}, {220.0, 40.0});
+            AddOutline(start, 3, {1150.0, 900.0}, {120.0, 90.0}, false);
+            break;
+        case Colliders::kThreeMasks:
+            for (int m = 0; m < 3; ++m) {
+                AddOutline(start, 8, {950.0 + 150.0 * m, 800.0 + 40.0 * m}, {300.0, 120.0});
+            }
+            break;
+        case Colliders::kEightMasks:
+            for (int m = 0; m < 8; ++m) {
+                AddOutline(start, 10, {560.0 + 110.0 * m, 780.0 + 30.0 * (m % 3)}, {60.0, 45.0});
+            }
+            break;
     }
-    return ring;
+    end = start;
+    if (colliders == Colliders::kPlankAndLedge) {
+        for (std::size_t k = 0; k < 40; ++k) {  // The plank rises 2 px a frame.
+            end[k].y0 -= 2.0;
+            end[k].y1 -= 2.0;
+        }
+    }
 }
 
-// Default points on a 1920 x 1080 layer, a slack rope that falls onto the ring, light wind.
-RopeStepSettings SceneSettings(const Scene& scene, const std::vector<MaskCollider>& edges) {
+// Default points on a 1920 x 1080 layer, a slack rope that falls onto the colliders, light wind.
+RopeStepSettings SceneSettings(const Scene& scene, const std::vector<MaskCollider>& start,
+                               const std::vector<MaskCollider>& end) {
     RopeStepSettings settings;
     settings.anchorA = settings.prevAnchorA = {633.6, 540.0};
     settings.anchorB = settings.prevAnchorB = {1267.2, 540.0};
@@ -54,57 +100,111 @@ RopeStepSettings SceneSettings(const Scene& scene, const std::vector<MaskCollide
     settings.turbulenceFrequency = 1.0;
     settings.substeps = scene.substeps;
     settings.frameDuration = 1.0 / 30.0;
-    settings.collidersStart = edges;
-    settings.collidersEnd = edges;
+    settings.collidersStart = start;
+    settings.collidersEnd = end;
     settings.thickness = 7.5;
     return settings;
 }
 
-void StepRopePerFrame(benchmark::State& state, Scene scene) {
-    const std::vector<MaskCollider> edges = Ring(scene.edges, {950.0, 760.0}, 80.0);
-    RopeStepSettings settings = SceneSettings(scene, edges);
-    Rope rope = BuildRope(settings.anchorA, settings.anchorB, true, true, scene.segments,
-                          settings.ropeLength);
-    // Let the rope fall and settle onto the ring before timing, as a replay would have.
-    for (int frame = 0; frame < 30; ++frame) {
-        StepRope(rope, settings);
-        settings.time += settings.frameDuration;
+// The rope after 30 frames of falling and settling, as a replay meets it.
+struct Settled {
+    std::vector<MaskCollider> start;
+    std::vector<MaskCollider> end;
+    RopeStepSettings settings;
+    Rope rope;
+
+    explicit Settled(const Scene& scene) {
+        SceneEdges(scene.colliders, start, end);
+        settings = SceneSettings(scene, start, end);
+        rope = BuildRope(settings.anchorA, settings.anchorB, true, true, scene.segments,
+                         settings.ropeLength);
+        for (int frame = 0; frame < 30; ++frame) {
+            StepRope(rope, settings);
+            settings.time += settings.frameDuration;
+        }
     }
-    for (auto _ : state) {
-        StepRope(rope, settings);
-        settings.time += settings.frameDuration;
-        benchmark::DoNotOptimize(rope.data());
-        benchmark::ClobberMemory();
+};
+
+void ReportWork(benchmark::State& state, const Settled& settled, bool allPairs) {
+    BroadPhaseStats stats;
+    Rope rope = settled.rope;
+    StepRope(rope, settled.settings, stats);
+    if (stats.linkEdgePairs > 0) {
+        const auto tests =
+            static_cast<double>(allPairs ? stats.linkEdgePairs : stats.closestPointTests);
+        state.counters["closest_point_tests"] = tests;
+        state.counters["skipped"] = 1.0 - tests / static_cast<double>(stats.linkEdgePairs);
     }
-    const double links = 10.0 * scene.substeps * scene.segments;
-    const auto perUnit =
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert;
-    state.counters["per_link"] = benchmark::Counter(links, perUnit);
-    if (scene.edges > 0) {
-        state.counters["per_closest_point"] = benchmark::Counter(links * scene.edges, perUnit);
-    }
-    if (scene.selfCollision) {
-        const double nodes = scene.segments + 1.0;
-        const double pairs = (nodes - 1.0) * (nodes - 2.0) / 2.0;
-        state.counters["per_pair"] = benchmark::Counter(10.0 * scene.substeps * pairs, perUnit);
+    if (stats.selfCollisionPasses > 0) {
+        const auto pairs = static_cast<double>(stats.selfCollisionPairs);
+        state.counters["pair_tests"] =
+            allPairs ? pairs : static_cast<double>(stats.selfCollisionTests);
+        state.counters["fallbacks"] = static_cast<double>(stats.selfCollisionFallbacks) /
+                                      static_cast<double>(stats.selfCollisionPasses);
     }
 }
 
-BENCHMARK_CAPTURE(StepRopePerFrame, a_16seg_8sub_no_edges, Scene{16, 8, 0, false})
-    ->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(StepRopePerFrame, b_256seg_32sub_40_edges, Scene{256, 32, 40, false})
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(StepRopePerFrame, c_1024seg_8sub_self_collision, Scene{1024, 8, 0, true})
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(StepRopePerFrame, d_64seg_8sub_400_edges, Scene{64, 8, 400, false})
-    ->Unit(benchmark::kMillisecond);
+void AllPairs(benchmark::State& state, Scene scene) {
+    const Settled settled(scene);
+    for (auto _ : state) {
+        Rope rope = settled.rope;
+        StepRopeAllPairs(rope, settled.settings);
+        benchmark::DoNotOptimize(rope.data());
+    }
+    ReportWork(state, settled, true);
+}
+
+double SecondsPerAllPairsFrame(const Settled& settled) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point begin = Clock::now();
+    int frames = 0;
+    do {
+        Rope rope = settled.rope;
+        StepRopeAllPairs(rope, settled.settings);
+        benchmark::DoNotOptimize(rope.data());
+        ++frames;
+    } while (Clock::now() - begin < std::chrono::milliseconds(300));
+    return std::chrono::duration<double>(Clock::now() - begin).count() / frames;
+}
+
+void BroadPhase(benchmark::State& state, Scene scene) {
+    using Clock = std::chrono::steady_clock;
+    const Settled settled(scene);
+    const double allPairs = SecondsPerAllPairsFrame(settled);
+    const Clock::time_point begin = Clock::now();
+    int64_t frames = 0;
+    for (auto _ : state) {
+        Rope rope = settled.rope;
+        StepRope(rope, settled.settings);
+        benchmark::DoNotOptimize(rope.data());
+        ++frames;
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+    ReportWork(state, settled, false);
+    state.counters["speedup"] = allPairs / (seconds / static_cast<double>(frames));
+    state.SetLabel("target " + std::to_string(static_cast<int>(scene.targetSpeedup)) + "x");
+}
+
+#define TARSIVEL_SCENE(name, scene)                                          \
+    BENCHMARK_CAPTURE(AllPairs, name, scene)->Unit(benchmark::kMillisecond); \
+    BENCHMARK_CAPTURE(BroadPhase, name, scene)->Unit(benchmark::kMillisecond)
+
+TARSIVEL_SCENE(a_24seg_8sub_60_edges, (Scene{24, 8, Colliders::kPlankAndLedge, false, 10}));
+TARSIVEL_SCENE(b_128seg_32sub_three_masks, (Scene{128, 32, Colliders::kThreeMasks, false, 20}));
+TARSIVEL_SCENE(c_64seg_8sub_800_edges, (Scene{64, 8, Colliders::kEightMasks, false, 20}));
+TARSIVEL_SCENE(d_64seg_8sub_self_collision, (Scene{64, 8, Colliders::kNone, true, 1}));
+TARSIVEL_SCENE(d_1024seg_8sub_self_collision, (Scene{1024, 8, Colliders::kNone, true, 5}));
+TARSIVEL_SCENE(e_24seg_8sub_no_colliders, (Scene{24, 8, Colliders::kNone, false, 1}));
 
 // The closest-point query on its own, over a spread of link-edge pairs.
 void ClosestPointsAlone(benchmark::State& state) {
-    const std::vector<MaskCollider> edges = Ring(64, {0.0, 0.0}, 50.0);
-    const std::vector<MaskCollider> links = Ring(64, {10.0, 5.0}, 45.0);
+    std::vector<MaskCollider> edges;
+    std::vector<MaskCollider> links;
+    AddOutline(edges, 64, {0.0, 0.0}, {50.0, 50.0});
+    AddOutline(links, 64, {10.0, 5.0}, {45.0, 45.0});
     for (auto _ : state) {
-        for (const MaskCollider& link : links) {
+        for (std::size_t l = 0; l < links.size(); l += 10) {
+            const MaskCollider& link = links[l];
             for (const MaskCollider& edge : edges) {
                 Vec2 onLink{};
                 Vec2 onEdge{};
@@ -115,7 +215,7 @@ void ClosestPointsAlone(benchmark::State& state) {
         }
     }
     state.counters["per_closest_point"] = benchmark::Counter(
-        64.0 * 64.0, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+        64.0 * 640.0, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(ClosestPointsAlone);
 

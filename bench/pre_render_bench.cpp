@@ -1,10 +1,14 @@
-// Smart pre-render through the reference host at frame 300 (30 fps), against
-// the bare simulation of the same 301 frames, so the share spent outside the
-// step (parameter checkouts, mask gathering, record building) shows.
+// Smart pre-render through the reference host, which replays every frame from time 0, against
+// the bare simulation of the same frames stepped directly, both with the broad phase and with the
+// all-pairs loops, in the same run. The plug-in has no switch for the all-pairs loops, so its
+// pre-render is timed with the broad phase only; what the all-pairs loops would cost it is the
+// pre-render plus the difference of the two bare simulations (the host's share, parameter
+// checkouts and the per-frame collider rebuild, is the same for both).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "host/effect_instance.h"
@@ -26,20 +30,60 @@ PF_Err Entry(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**
     return SmartPreRender(in_data, out_data, static_cast<PF_PreRenderExtra*>(extra));
 }
 
-std::vector<host::MaskVertex> Octagon(double cx, double cy, double r) {
-    std::vector<host::MaskVertex> v;
-    for (int i = 0; i < 8; ++i) {
-        const double a = i * 0.7853981633974483;
-        v.push_back(host::CornerVertex(cx + r * std::cos(a), cy + r * 0.4 * std::sin(a)));
+struct Outline {
+    bool open;
+    std::vector<host::MaskVertex> vertices;
+};
+
+// `count` corners on an ellipse; mask gathering cuts every span into ten edges.
+Outline Polygon(int count, double cx, double cy, double rx, double ry, bool open = false) {
+    Outline outline{open, {}};
+    for (int i = 0; i < count; ++i) {
+        const double a = 2.0 * 3.141592653589793 * i / count;
+        outline.vertices.push_back(
+            host::CornerVertex(cx + rx * std::cos(a), cy + ry * std::sin(a)));
     }
-    return v;
+    return outline;
 }
 
 struct Case {
+    const char* name;
     int segments;
     int substeps;
-    int masks;  // 0: none; 1: one chosen; 3: "Use All Masks"
+    bool selfCollision;
+    int frame;  // Replayed from 0 at 30 fps.
+    std::vector<Outline> masks;
 };
+
+const std::vector<Case>& Cases() {
+    static const std::vector<Case> cases = [] {
+        std::vector<Case> c;
+        // (a) a plank and an open ledge: 40 + 20 edges.
+        c.push_back({"a_24seg_8sub_60_edges",
+                     24,
+                     8,
+                     false,
+                     59,
+                     {Polygon(4, 900, 800, 220, 40), Polygon(3, 1150, 900, 120, 90, true)}});
+        // (b) three octagons: 240 edges.
+        Case b{"b_128seg_32sub_three_masks", 128, 32, false, 300, {}};
+        for (int m = 0; m < 3; ++m) {
+            b.masks.push_back(Polygon(8, 950.0 + 150.0 * m, 800.0 + 40.0 * m, 300.0, 120.0));
+        }
+        c.push_back(b);
+        // (c) eight 10-vertex masks: 800 edges.
+        Case eight{"c_64seg_8sub_800_edges", 64, 8, false, 119, {}};
+        for (int m = 0; m < 8; ++m) {
+            eight.masks.push_back(Polygon(10, 560.0 + 110.0 * m, 780.0 + 30.0 * (m % 3), 60, 45));
+        }
+        c.push_back(eight);
+        c.push_back({"d_64seg_8sub_self_collision", 64, 8, true, 119, {}});
+        c.push_back({"d_1024seg_8sub_self_collision", 1024, 8, true, 59, {}});
+        c.push_back({"e_24seg_8sub_no_colliders", 24, 8, false, 300, {}});
+        return c;
+    }();
+    return cases;
+}
 
 std::unique_ptr<host::EffectInstance> MakeInstance(const Case& c) {
     auto instance = std::make_unique<host::EffectInstance>(Entry, 1920, 1080);
@@ -47,43 +91,36 @@ std::unique_ptr<host::EffectInstance> MakeInstance(const Case& c) {
     host::ParamStore& p = instance->Params();
     p.SetValue(kParamSegments, host::ParamValue::Scalar(c.segments));
     p.SetValue(kParamSubsteps, host::ParamValue::Scalar(c.substeps));
-    for (int m = 0; m < c.masks; ++m) {
-        instance->Masks().Add(false, Octagon(950.0 + 150.0 * m, 800.0 + 40.0 * m, 300.0));
+    p.SetValue(kParamEnableSelfCollision, host::ParamValue::Scalar(c.selfCollision ? 1 : 0));
+    for (const Outline& outline : c.masks) {
+        instance->Masks().Add(outline.open, outline.vertices);
     }
-    if (c.masks == 1) {
-        p.SetValue(kParamCollisionMask, host::ParamValue::Scalar(101));
-    } else if (c.masks > 1) {
+    if (!c.masks.empty()) {
         p.SetValue(kParamUseAllMasks, host::ParamValue::Scalar(1));
     }
     return instance;
 }
 
-const Case kCases[] = {{16, 8, 0}, {16, 8, 1}, {128, 32, 3}};
-
-void BM_SmartPreRenderAtFrame300(benchmark::State& state) {
-    const Case& c = kCases[state.range(0)];
+void SmartPreRenderBroadPhase(benchmark::State& state, std::size_t index) {
+    const Case& c = Cases()[index];
     auto instance = MakeInstance(c);
     host::CommandSettings settings;
-    settings.currentTime = 300;
+    settings.currentTime = c.frame;
     for (auto _ : state) {
         host::PreRenderSession session(*instance, settings);
         benchmark::DoNotOptimize(session.Run(*instance, settings).err);
     }
-    state.SetLabel(std::to_string(c.segments) + " segments, " + std::to_string(c.substeps) +
-                   " substeps, " + std::to_string(c.masks) + " masks");
 }
-BENCHMARK(BM_SmartPreRenderAtFrame300)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
-// About 3e9 closest-point tests a call: one iteration says enough.
-BENCHMARK(BM_SmartPreRenderAtFrame300)->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// The same 301 frames stepped directly, with the default motion parameters
-// and the same edges, to compare against.
-void BM_BareSimulationOf301Frames(benchmark::State& state) {
-    const Case& c = kCases[state.range(0)];
+// The same frames stepped directly with the default motion parameters and the same edges.
+template <bool kAllPairs>
+void BareSimulation(benchmark::State& state, std::size_t index) {
+    const Case& c = Cases()[index];
     std::vector<MaskCollider> edges;
-    for (int m = 0; m < c.masks; ++m) {
-        const auto v = Octagon(950.0 + 150.0 * m, 800.0 + 40.0 * m, 300.0);
-        for (std::size_t j = 0; j < v.size(); ++j) {
+    for (const Outline& outline : c.masks) {
+        const auto& v = outline.vertices;
+        const std::size_t spans = outline.open ? v.size() - 1 : v.size();
+        for (std::size_t j = 0; j < spans; ++j) {
             const auto& a = v[j];
             const auto& b = v[(j + 1) % v.size()];
             FlattenCubicSpan({a.x, a.y}, {a.outX, a.outY}, {b.inX, b.inY}, {b.x, b.y}, edges);
@@ -93,6 +130,7 @@ void BM_BareSimulationOf301Frames(benchmark::State& state) {
     s.anchorA = s.prevAnchorA = {633.6, 540.0};
     s.anchorB = s.prevAnchorB = {1267.2, 540.0};
     s.attachA = s.attachB = true;
+    s.selfCollision = c.selfCollision;
     s.segmentCount = c.segments;
     s.substeps = c.substeps;
     s.ropeLength = 630.0;
@@ -106,15 +144,40 @@ void BM_BareSimulationOf301Frames(benchmark::State& state) {
     s.collidersStart = s.collidersEnd = edges;
     for (auto _ : state) {
         Rope rope = BuildRope(s.anchorA, s.anchorB, true, true, c.segments, s.ropeLength);
-        for (int f = 0; f <= 300; ++f) {
+        for (int f = 0; f <= c.frame; ++f) {
             s.time = f / 30.0;
-            StepRope(rope, s);
+            if constexpr (kAllPairs) {
+                StepRopeAllPairs(rope, s);
+            } else {
+                StepRope(rope, s);
+            }
         }
         benchmark::DoNotOptimize(rope.data());
     }
+    state.counters["frames"] = c.frame + 1;
 }
-BENCHMARK(BM_BareSimulationOf301Frames)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BareSimulationOf301Frames)->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Registered per case: the pre-render, then both bare simulations. All-pairs replays of the heavy
+// scenes take seconds to minutes, so one iteration of each says enough.
+const bool kRegistered = [] {
+    for (std::size_t i = 0; i < Cases().size(); ++i) {
+        const std::string name = Cases()[i].name;
+        const bool heavy = i <= 2 || Cases()[i].segments > 100;
+        auto* pre = benchmark::RegisterBenchmark(
+            ("SmartPreRender/" + name + "/broad_phase").c_str(), SmartPreRenderBroadPhase, i);
+        auto* bare = benchmark::RegisterBenchmark(
+            ("BareSimulation/" + name + "/broad_phase").c_str(), BareSimulation<false>, i);
+        auto* all = benchmark::RegisterBenchmark(("BareSimulation/" + name + "/all_pairs").c_str(),
+                                                 BareSimulation<true>, i);
+        for (auto* b : {pre, bare, all}) {
+            b->Unit(benchmark::kMillisecond);
+        }
+        if (heavy) {
+            all->Iterations(1);
+        }
+    }
+    return true;
+}();
 
 }  // namespace
 }  // namespace tarsivel

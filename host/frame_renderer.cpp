@@ -87,9 +87,17 @@ FrameRenderer::FrameRenderer(EffectInstance& instance, const Scene& scene, int d
       downsample_(downsample),
       gpu_(gpu),
       deviceIndex_(deviceIndex),
-      gpuData_(gpuData),
-      // GPU worlds are always 32-bit float; the file is converted afterwards.
-      background_(MakeBackground(scene, downsample, gpu ? PixelDepth::k32 : PixelDepth(depth))) {}
+      gpuData_(gpuData) {}
+
+const ImageWorld& FrameRenderer::Background() {
+    // A failure (a background image that cannot be read) leaves the flag unset and reaches the
+    // caller; call_once also makes concurrent first frames wait for the one painter.
+    std::call_once(backgroundMade_, [this] {
+        // GPU worlds are always 32-bit float; the file is converted afterwards.
+        background_ = MakeBackground(scene_, downsample_, gpu_ ? PixelDepth::k32 : depth_);
+    });
+    return *background_;
+}
 
 bool FrameRenderer::Settle(const CommandResult& result, const char* command,
                            FrameOutcome& outcome) const {
@@ -119,6 +127,8 @@ FrameOutcome FrameRenderer::PreRender(int32_t frame, std::unique_ptr<PreRenderSe
 }
 
 FrameOutcome FrameRenderer::Render(int32_t frame) {
+    // Before the pre-render, so that a bad background is reported before a long replay.
+    const ImageWorld& background = Background();
     std::unique_ptr<PreRenderSession> session;
     FrameOutcome outcome = PreRender(frame, session);
     if (outcome.err != PF_Err_NONE || !outcome.contractProblems.empty()) {
@@ -126,11 +136,14 @@ FrameOutcome FrameRenderer::Render(int32_t frame) {
     }
     const CommandSettings settings = FrameSettings(scene_, frame, downsample_);
     void* record = const_cast<void*>(session->Record());
+    if (inspectRecord_ && record != nullptr) {
+        inspectRecord_(frame, record);
+    }
     const auto start = std::chrono::steady_clock::now();
     if (gpu_ != nullptr) {
-        RenderGpu(settings, record, outcome);
+        RenderGpu(settings, background, record, outcome);
     } else {
-        RenderCpu(settings, record, outcome);
+        RenderCpu(settings, background, record, outcome);
     }
     outcome.renderSeconds = SecondsSince(start);
     if (outcome.contractProblems.empty() && !session->DeleteRecord()) {
@@ -140,21 +153,21 @@ FrameOutcome FrameRenderer::Render(int32_t frame) {
     return outcome;
 }
 
-void FrameRenderer::RenderCpu(const CommandSettings& settings, void* record,
-                              FrameOutcome& outcome) {
-    auto output = std::make_unique<ImageWorld>(background_->Width(), background_->Height(), depth_);
-    SmartRenderSession session(const_cast<PF_EffectWorld*>(background_->World()), output->World(),
+void FrameRenderer::RenderCpu(const CommandSettings& settings, const ImageWorld& background,
+                              void* record, FrameOutcome& outcome) {
+    auto output = std::make_unique<ImageWorld>(background.Width(), background.Height(), depth_);
+    SmartRenderSession session(const_cast<PF_EffectWorld*>(background.World()), output->World(),
                                record);
     if (Settle(session.Run(instance_, settings, false), "smart render", outcome)) {
         outcome.image = std::move(output);
     }
 }
 
-void FrameRenderer::RenderGpu(const CommandSettings& settings, void* record,
-                              FrameOutcome& outcome) {
-    std::unique_ptr<GpuWorld> input = gpu_->NewWorld(background_->Width(), background_->Height());
-    std::unique_ptr<GpuWorld> output = gpu_->NewWorld(background_->Width(), background_->Height());
-    input->Upload(*background_);
+void FrameRenderer::RenderGpu(const CommandSettings& settings, const ImageWorld& background,
+                              void* record, FrameOutcome& outcome) {
+    std::unique_ptr<GpuWorld> input = gpu_->NewWorld(background.Width(), background.Height());
+    std::unique_ptr<GpuWorld> output = gpu_->NewWorld(background.Width(), background.Height());
+    input->Upload(background);
     SmartRenderSession session(input->World(), output->World(), record);
     session.UseGpu(gpu_->Framework(), deviceIndex_, gpuData_);
     const bool ok = Settle(session.Run(instance_, settings, true), "GPU smart render", outcome);
@@ -162,10 +175,9 @@ void FrameRenderer::RenderGpu(const CommandSettings& settings, void* record,
     if (!ok) {
         return;
     }
-    ImageWorld downloaded(background_->Width(), background_->Height(), PixelDepth::k32);
+    ImageWorld downloaded(background.Width(), background.Height(), PixelDepth::k32);
     output->Download(downloaded);
-    outcome.image =
-        std::make_unique<ImageWorld>(background_->Width(), background_->Height(), depth_);
+    outcome.image = std::make_unique<ImageWorld>(background.Width(), background.Height(), depth_);
     outcome.image->CopyFrom(downloaded);
 }
 

@@ -5,7 +5,9 @@
 #ifndef TARSIVEL_HOST_FRAME_RENDERER_H
 #define TARSIVEL_HOST_FRAME_RENDERER_H
 
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "host/effect_instance.h"
@@ -47,10 +49,21 @@ class FrameRenderer {
     // Pre-render alone, leaving the record in the session for reading.
     FrameOutcome PreRender(int32_t frame, std::unique_ptr<PreRenderSession>& session);
 
+    // Called by Render with every record pre-render hands over, before it is
+    // rendered; may be called from several threads at once.
+    void InspectRecords(std::function<void(int32_t frame, const void* record)> inspect) {
+        inspectRecord_ = std::move(inspect);
+    }
+
   private:
     bool Settle(const CommandResult& result, const char* command, FrameOutcome& outcome) const;
-    void RenderCpu(const CommandSettings& settings, void* record, FrameOutcome& outcome);
-    void RenderGpu(const CommandSettings& settings, void* record, FrameOutcome& outcome);
+    // The layer every frame is drawn over, made by the first render: pre-render alone (`dump`)
+    // never needs it, and a 4K background is not cheap to paint.
+    const ImageWorld& Background();
+    void RenderCpu(const CommandSettings& settings, const ImageWorld& background, void* record,
+                   FrameOutcome& outcome);
+    void RenderGpu(const CommandSettings& settings, const ImageWorld& background, void* record,
+                   FrameOutcome& outcome);
 
     EffectInstance& instance_;
     const Scene& scene_;
@@ -59,7 +72,9 @@ class FrameRenderer {
     GpuDevice* gpu_;
     A_u_long deviceIndex_;
     const void* gpuData_;
-    std::unique_ptr<ImageWorld> background_;  // read-only, shared by all frames
+    std::once_flag backgroundMade_;
+    std::unique_ptr<ImageWorld> background_;  // read-only once made, shared by all frames
+    std::function<void(int32_t, const void*)> inspectRecord_;
 };
 
 }  // namespace tarsivel::host

@@ -19,11 +19,19 @@ std::unique_ptr<ImageWorld> ReadPng(const std::string& path, PixelDepth, int32_t
     Unavailable(path, "PNG");
 }
 
+std::vector<uint8_t> EncodePng(const ImageWorld&, int) {
+    Unavailable("an image", "PNG");
+}
+
 void WritePng(const ImageWorld&, const std::string& path, int) {
     Unavailable(path, "PNG");
 }
 
-void WriteExr(const ImageWorld&, const std::string& path) {
+std::vector<uint8_t> EncodeExr(const ImageWorld&, ExrChannels) {
+    Unavailable("an image", "EXR");
+}
+
+void WriteExr(const ImageWorld&, const std::string& path, ExrChannels) {
     Unavailable(path, "EXR");
 }
 

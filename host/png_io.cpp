@@ -2,13 +2,16 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 #include <vector>
 
 #include "host/channel_conversions.h"
+#include "host/file_bytes.h"
 
 namespace tarsivel::host {
 namespace {
@@ -19,9 +22,13 @@ struct FileCloser {
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
 File Open(const std::string& path, const char* mode) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        throw std::runtime_error("cannot open " + path + ": it is a folder");
+    }
     File file(std::fopen(path.c_str(), mode));
     if (!file) {
-        throw std::runtime_error("cannot open " + path);
+        throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
     }
     return file;
 }
@@ -77,12 +84,19 @@ bool ReadImage(png_structp png, png_infop info, png_bytepp rows) {
     return true;
 }
 
-bool WriteImage(png_structp png, png_infop info, std::FILE* file, png_uint_32 width,
+void AppendBytes(png_structp png, png_bytep data, size_t length) {
+    auto* bytes = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+    bytes->insert(bytes->end(), data, data + length);
+}
+
+void FlushNothing(png_structp) {}
+
+bool WriteImage(png_structp png, png_infop info, std::vector<uint8_t>* bytes, png_uint_32 width,
                 png_uint_32 height, int bitDepth, png_bytepp rows) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
-    png_init_io(png, file);
+    png_set_write_fn(png, bytes, AppendBytes, FlushNothing);
     png_set_IHDR(png, info, width, height, bitDepth, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -262,7 +276,7 @@ std::unique_ptr<ImageWorld> ReadPng(const std::string& path, PixelDepth depth,
     return world;
 }
 
-void WritePng(const ImageWorld& world, const std::string& path, int bitsPerChannel) {
+std::vector<uint8_t> EncodePng(const ImageWorld& world, int bitsPerChannel) {
     if (bitsPerChannel != 8 && bitsPerChannel != 16) {
         throw std::invalid_argument("PNG files hold 8 or 16 bits a channel");
     }
@@ -283,17 +297,18 @@ void WritePng(const ImageWorld& world, const std::string& path, int bitsPerChann
         }
     }
     std::vector<png_bytep> rows = RowPointers(pixels, rowbytes, size_t(world.Height()));
-    File file = Open(path, "wb");
+    std::vector<uint8_t> bytes;
     PngStructs structs(PngMode::kWrite);
     if (!structs.Valid() ||
-        !WriteImage(structs.Png(), structs.Info(), file.get(),
-                    static_cast<png_uint_32>(world.Width()),
+        !WriteImage(structs.Png(), structs.Info(), &bytes, static_cast<png_uint_32>(world.Width()),
                     static_cast<png_uint_32>(world.Height()), bitsPerChannel, rows.data())) {
-        throw std::runtime_error("cannot write " + path + ": " + structs.Message());
+        throw std::runtime_error("cannot encode a PNG image: " + structs.Message());
     }
-    if (std::fflush(file.get()) != 0) {
-        throw std::runtime_error("cannot write " + path);
-    }
+    return bytes;
+}
+
+void WritePng(const ImageWorld& world, const std::string& path, int bitsPerChannel) {
+    WriteFileBytes(path, EncodePng(world, bitsPerChannel));
 }
 
 }  // namespace tarsivel::host

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/image_world.h"
 
@@ -17,9 +18,12 @@ namespace tarsivel::host {
 std::unique_ptr<ImageWorld> ReadPng(const std::string& path, PixelDepth depth,
                                     int32_t rowPaddingBytes = 16);
 
-// Writes the world as an RGBA PNG of 8 or 16 bits a channel. Throws
-// std::invalid_argument for another bit count, std::runtime_error when the
-// file cannot be written.
+// The world as an RGBA PNG of 8 or 16 bits a channel. Throws
+// std::invalid_argument for another bit count.
+std::vector<uint8_t> EncodePng(const ImageWorld& world, int bitsPerChannel);
+
+// Writes EncodePng's bytes to `path`; also throws std::runtime_error, naming
+// the file, when it cannot be written.
 void WritePng(const ImageWorld& world, const std::string& path, int bitsPerChannel);
 
 }  // namespace tarsivel::host

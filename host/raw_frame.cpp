@@ -1,5 +1,7 @@
 #include "host/raw_frame.h"
 
+#include "host/file_bytes.h"
+
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -47,25 +49,24 @@ bool IsRawFramePath(const std::string& path) {
     return std::filesystem::path(path).extension() == ".raw";
 }
 
-void WriteRawFrame(const ImageWorld& world, const std::string& path) {
-    std::array<uint8_t, kHeaderBytes> header{};
-    std::memcpy(header.data(), kMagic.data(), kMagic.size());
-    PutLe32(&header[4], uint32_t(world.Width()));
-    PutLe32(&header[8], uint32_t(world.Height()));
-    PutLe32(&header[12], uint32_t(world.Depth()));
-    PutLe32(&header[16], uint32_t(world.Format()));
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(header.data()), std::streamsize(header.size()));
+std::vector<uint8_t> EncodeRawFrame(const ImageWorld& world) {
+    const auto rowBytes = std::size_t(int64_t{world.Width()} * BytesPerPixel(world.Depth()));
+    std::vector<uint8_t> bytes(kHeaderBytes + rowBytes * std::size_t(world.Height()));
+    std::memcpy(bytes.data(), kMagic.data(), kMagic.size());
+    PutLe32(&bytes[4], uint32_t(world.Width()));
+    PutLe32(&bytes[8], uint32_t(world.Height()));
+    PutLe32(&bytes[12], uint32_t(world.Depth()));
+    PutLe32(&bytes[16], uint32_t(world.Format()));
     // Both supported platforms are little-endian, so each row's bytes are
     // the file's bytes.
-    const auto rowBytes = std::streamsize(int64_t{world.Width()} * BytesPerPixel(world.Depth()));
     for (int32_t y = 0; y < world.Height(); ++y) {
-        out.write(reinterpret_cast<const char*>(world.Row(y)), rowBytes);
+        std::memcpy(&bytes[kHeaderBytes + rowBytes * std::size_t(y)], world.Row(y), rowBytes);
     }
-    out.close();
-    if (!out) {
-        throw Fault(path, "cannot write the raw frame");
-    }
+    return bytes;
+}
+
+void WriteRawFrame(const ImageWorld& world, const std::string& path) {
+    WriteFileBytes(path, EncodeRawFrame(world));
 }
 
 std::unique_ptr<ImageWorld> ReadRawFrame(const std::string& path) {

@@ -10,10 +10,14 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/image_world.h"
 
 namespace tarsivel::host {
+
+// The world as a raw pixel file.
+std::vector<uint8_t> EncodeRawFrame(const ImageWorld& world);
 
 // Throws std::runtime_error, naming the file, when it cannot be written.
 void WriteRawFrame(const ImageWorld& world, const std::string& path);

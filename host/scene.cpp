@@ -1,10 +1,16 @@
 #include "host/scene.h"
 
+#include "host/param_store.h"
+
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <limits>
+#include <set>
+#include <sstream>
 
 namespace tarsivel::host {
 namespace {
@@ -143,14 +149,17 @@ void ReadTime(const Node& time, Scene& scene) {
     if (scale) {
         scene.timeScale = uint32_t(time.Child("time_scale").Integer(1, INT32_MAX));
         scene.timeStep = int32_t(time.Child("time_step").Integer(1, INT32_MAX));
+        if (time.Has("fps")) {
+            scene.warnings.push_back(scene.path +
+                                     ": time.fps: ignored; \"time_scale\" and \"time_step\" set "
+                                     "the frame rate");
+        }
     } else {
         const double fps = time.Has("fps") ? time.Child("fps").Number() : 30.0;
-        if (fps <= 0) {
-            time.Child("fps").Fail("expected a number above 0");
-        }
+        // The time scale is fps × 100, a whole number from 1 to 2^31 - 1.
         const double scaled = std::round(fps * 100.0);
         if (scaled < 1 || scaled > double(INT32_MAX)) {
-            time.Child("fps").Fail("out of range");
+            time.Child("fps").Fail("expected a number from 0.005 to 21474836.47");
         }
         if (scaled != fps * 100.0) {
             scene.warnings.push_back(scene.path +
@@ -243,7 +252,13 @@ std::array<double, 2> ReadXY(const Node& node) {
     if (node.ArraySize() != 2) {
         node.Fail("expected [x, y]");
     }
-    return {node.Element(0).Number(), node.Element(1).Number()};
+    const std::array<double, 2> xy{node.Element(0).Number(), node.Element(1).Number()};
+    // Mask vertices reach the effect the way points do, so they share the points' range.
+    PF_Fixed unused = 0;
+    if (!ToFixed(xy[0], unused) || !ToFixed(xy[1], unused)) {
+        node.Fail(kCoordinateRangeProblem);
+    }
+    return xy;
 }
 
 MaskVertex ReadVertex(const Node& node) {
@@ -309,6 +324,87 @@ void ReadMasks(const Node& masks, Scene& scene) {
     }
 }
 
+// Follows the parser through the document: refuses duplicate keys and
+// nesting deeper than any scene needs (the reader copies and prints values
+// recursively, so a hostile depth would exhaust the stack), and knows the key
+// being read when the parser itself fails.
+class ParseTracker {
+  public:
+    explicit ParseTracker(const std::string& file) : file_(file) {}
+
+    bool Follow(int depth, json::parse_event_t event, const json& parsed) {
+        using Event = json::parse_event_t;
+        switch (event) {
+            case Event::object_start:
+            case Event::array_start:
+                if (depth >= kMaxSceneNesting) {
+                    throw SceneError(file_ + ": " + Where() + "nested more than " +
+                                     std::to_string(kMaxSceneNesting) +
+                                     " levels deep; a scene needs only a few");
+                }
+                levels_.push_back(Level{event == Event::array_start, {}, 0, {}});
+                break;
+            case Event::key: {
+                Level& level = levels_.back();
+                level.key = parsed.get<std::string>();
+                if (!level.keys.insert(level.key).second) {
+                    throw SceneError(file_ + ": " + Where() +
+                                     "the key appears twice in its object; give it once");
+                }
+                break;
+            }
+            case Event::object_end:
+            case Event::array_end:
+                levels_.pop_back();
+                NextElement();
+                break;
+            case Event::value:
+                NextElement();
+                break;
+        }
+        return true;
+    }
+
+    // "key.path: " of the value being read, or "" at the top.
+    std::string Where() const {
+        std::string path;
+        for (std::size_t i = 0; i < levels_.size(); ++i) {
+            const Level& level = levels_[i];
+            if (level.array) {
+                path += "[" + std::to_string(level.index) + "]";
+            } else if (!level.key.empty()) {
+                // Parameter names are quoted, as the reader's messages quote them.
+                const bool quoted = i == 1 && !levels_[0].array && levels_[0].key == "params";
+                path += (path.empty() ? "" : ".") + (quoted ? "\"" + level.key + "\"" : level.key);
+            }
+        }
+        return path.empty() ? "" : path + ": ";
+    }
+
+  private:
+    struct Level {
+        bool array;
+        std::string key;
+        std::size_t index;
+        std::set<std::string> keys;
+    };
+    void NextElement() {
+        if (!levels_.empty() && levels_.back().array) {
+            ++levels_.back().index;
+        }
+    }
+    const std::string& file_;
+    std::vector<Level> levels_;
+};
+
+// The library's messages start with a tag such as "[json.exception.parse_error.101] ".
+std::string WithoutTag(const std::string& message) {
+    const std::size_t end = message.find("] ");
+    return message.rfind("[json.exception.", 0) == 0 && end != std::string::npos
+               ? message.substr(end + 2)
+               : message;
+}
+
 }  // namespace
 
 int32_t Scene::KeyTime(double frame) const {
@@ -320,7 +416,11 @@ Scene ParseScene(const nlohmann::json& document, const std::string& path) {
     scene.path = path;
     scene.name = std::filesystem::path(path).stem().string();
     const Node root(document, "", scene.path);
-    root.RequireObject({"format", "layer", "time", "render", "params", "masks"});
+    // "$schema" lets editors find the format's JSON Schema; the reader ignores it.
+    root.RequireObject({"$schema", "format", "layer", "time", "render", "params", "masks"});
+    if (root.Has("$schema")) {
+        root.Child("$schema").String();
+    }
     if (root.Child("format").String() != "tarsivel-scene/1") {
         root.Child("format").Fail("expected \"tarsivel-scene/1\"");
     }
@@ -346,18 +446,36 @@ Scene ParseScene(const nlohmann::json& document, const std::string& path) {
     return scene;
 }
 
-Scene ReadScene(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) {
-        throw SceneError(path + ": cannot open the scene file");
-    }
+Scene ReadSceneText(const std::string& text, const std::string& path) {
+    ParseTracker tracker(path);
     nlohmann::json document;
     try {
-        document = nlohmann::json::parse(in);
-    } catch (const nlohmann::json::parse_error& e) {
-        throw SceneError(path + ": not valid JSON: " + e.what());
+        document = nlohmann::json::parse(
+            text, [&tracker](int depth, json::parse_event_t event, json& parsed) {
+                return tracker.Follow(depth, event, parsed);
+            });
+    } catch (const nlohmann::json::exception& e) {
+        // Parse errors and numbers beyond a double (1e400) alike.
+        throw SceneError(path + ": " + tracker.Where() + "not valid JSON: " + WithoutTag(e.what()));
     }
     return ParseScene(document, path);
+}
+
+Scene ReadScene(const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        throw SceneError(path + ": is a folder, not a scene file");
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw SceneError(path + ": cannot open the scene file: " + std::strerror(errno));
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) {
+        throw SceneError(path + ": cannot read the scene file: " + std::strerror(errno));
+    }
+    return ReadSceneText(text.str(), path);
 }
 
 }  // namespace tarsivel::host

@@ -76,8 +76,18 @@ struct Scene {
     int32_t KeyTime(double frame) const;
 };
 
-// Throws SceneError.
+// What is wrong with a point or mask vertex the host cannot hold (16.16 fixed
+// point, in layer pixels).
+inline constexpr const char* kCoordinateRangeProblem =
+    "expected x and y from -32768 to 32767.99 pixels";
+
+// The deepest nesting of arrays and objects a scene file may have.
+constexpr int kMaxSceneNesting = 64;
+
+// Throws SceneError. Besides the scene's own rules, the file's text may nest
+// at most kMaxSceneNesting levels and may not repeat a key in an object.
 Scene ReadScene(const std::string& path);
+Scene ReadSceneText(const std::string& text, const std::string& path);
 Scene ParseScene(const nlohmann::json& document, const std::string& path);
 
 }  // namespace tarsivel::host

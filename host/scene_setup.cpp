@@ -1,5 +1,7 @@
 #include "host/scene_setup.h"
 
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace tarsivel::host {
@@ -9,8 +11,9 @@ using nlohmann::json;
 
 class ValueReader {
   public:
-    ValueReader(const Scene& scene, const SceneParam& param, const PF_ParamDef& def)
-        : scene_(scene), param_(param), def_(def) {}
+    ValueReader(const Scene& scene, const SceneParam& param, const PF_ParamDef& def,
+                std::vector<std::string>& warnings)
+        : scene_(scene), param_(param), def_(def), warnings_(warnings) {}
 
     [[noreturn]] void Fail(const std::string& problem) const {
         throw SceneError(scene_.path + ": " + param_.key + ": " + problem);
@@ -26,17 +29,22 @@ class ValueReader {
                 }
                 return ParamValue::Scalar(v.get<bool>() ? 1 : 0);
             case PF_Param_SLIDER:
-                if (!v.is_number_integer()) {
+                if (!IsInteger(v)) {
                     Fail("expected an integer");
                 }
-                return Ranged(double(v.get<int64_t>()), def_.u.sd.valid_min, def_.u.sd.valid_max,
-                              clamped);
+                return Ranged(v.get<double>(), def_.u.sd.valid_min, def_.u.sd.valid_max, clamped);
             case PF_Param_FLOAT_SLIDER:
                 return Ranged(Number(v), def_.u.fs_d.valid_min, def_.u.fs_d.valid_max, clamped);
             case PF_Param_COLOR:
                 return Color(v);
-            case PF_Param_ANGLE:
-                return ParamValue::Scalar(Number(v));
+            case PF_Param_ANGLE: {
+                const double degrees = Number(v);
+                PF_Fixed unused = 0;
+                if (!ToFixed(degrees, unused)) {
+                    Fail("expected an angle from -32768 to 32767.99 degrees");
+                }
+                return ParamValue::Scalar(degrees);
+            }
             case PF_Param_PATH:
                 return ParamValue::Scalar(double(MaskChoice(v)));
             default:
@@ -54,6 +62,10 @@ class ValueReader {
     ParamValue Point(const json& v) const {
         if (!v.is_array() || v.size() != 2 || !v[0].is_number() || !v[1].is_number()) {
             Fail("expected [x, y]");
+        }
+        PF_Fixed unused = 0;
+        if (!ToFixed(v[0].get<double>(), unused) || !ToFixed(v[1].get<double>(), unused)) {
+            Fail(kCoordinateRangeProblem);
         }
         return ParamValue::Point(v[0].get<double>(), v[1].get<double>());
     }
@@ -88,16 +100,35 @@ class ValueReader {
             }
             Fail("no mask is named \"" + name + "\"");
         }
-        if (!v.is_number_integer() || v.get<int64_t>() < 0 || v.get<int64_t>() > 1000000) {
+        if (!IsInteger(v) || v.get<double>() < 0 || v.get<double>() > 1000000) {
             Fail("expected a mask name, a 1-based mask index, 0 or \"none\"");
         }
-        const int64_t m = v.get<int64_t>();
+        const auto m = int64_t(v.get<double>());
+        if (m > int64_t(scene_.masks.size())) {
+            // How a deleted mask looks to the effect: allowed, but rarely meant.
+            const std::size_t n = scene_.masks.size();
+            const std::string warning = scene_.path + ": " + param_.key + ": " + param_.name + " " +
+                                        std::to_string(m) + ": the scene has " + std::to_string(n) +
+                                        (n == 1 ? " mask" : " masks") +
+                                        "; the rope collides with nothing";
+            if (std::find(warnings_.begin(), warnings_.end(), warning) == warnings_.end()) {
+                warnings_.push_back(warning);
+            }
+        }
         return m == 0 ? 0 : PF_PathID(100 + m);
+    }
+
+    // Integral numbers count as integers however they are written (4 or 4.0),
+    // as everywhere in a scene.
+    static bool IsInteger(const json& v) {
+        return v.is_number_integer() ||
+               (v.is_number_float() && std::floor(v.get<double>()) == v.get<double>());
     }
 
     const Scene& scene_;
     const SceneParam& param_;
     const PF_ParamDef& def_;
+    std::vector<std::string>& warnings_;
 };
 
 void ApplyParam(const Scene& scene, const SceneParam& param, EffectInstance& instance,
@@ -107,7 +138,8 @@ void ApplyParam(const Scene& scene, const SceneParam& param, EffectInstance& ins
     if (index < 0) {
         throw SceneError(scene.path + ": " + param.key + ": the effect has no such parameter");
     }
-    const ValueReader reader(scene, param, store.Declarations().at(std::size_t(index - 1)).def);
+    const ValueReader reader(scene, param, store.Declarations().at(std::size_t(index - 1)).def,
+                             warnings);
     bool clamped = false;
     try {
         if (!param.animated) {

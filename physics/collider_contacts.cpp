@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <stdexcept>
 
+#include "physics/broad_phase.h"
 #include "physics/closest_points.h"
 
 namespace tarsivel {
@@ -119,24 +120,42 @@ void PushNode(RopeParticle& node, StickAnchor& anchor, double share, const Conta
     BounceAndSlide(node, contact.normal, push, response);
 }
 
-void ResolveLinkAgainstEdge(std::size_t k, Rope& rope, const MaskCollider& edge,
+// Returns whether a node of the link was pushed.
+bool ResolveLinkAgainstEdge(std::size_t k, Rope& rope, const MaskCollider& edge,
                             double contactRadius, const ContactResponse& response,
                             std::span<StickAnchor> stickAnchors) {
     RopeParticle& a = rope[k];
     RopeParticle& b = rope[k + 1];
     Contact contact{};
     if (!FindContact(a, b, edge, contactRadius, contact)) {
-        return;
+        return false;
     }
     // A pinned node's share is dropped, not handed to the other node.
     const double w = ShareOfB(a, b, contact.onLink);
     const double shareA = 1.0 - w;
+    bool pushed = false;
     if (!a.pinned && shareA > kSmallestShare) {
         PushNode(a, stickAnchors[k], shareA, contact, response);
+        pushed = true;
     }
     if (!b.pinned && w > kSmallestShare) {
         PushNode(b, stickAnchors[k + 1], w, contact, response);
+        pushed = true;
     }
+    return pushed;
+}
+
+void RequireContactInputs(const Rope& rope, int32_t segmentCount,
+                          std::span<const StickAnchor> stickAnchors) {
+    RequireNodeCount(rope, segmentCount);
+    if (stickAnchors.size() != rope.size()) {
+        throw std::invalid_argument(
+            "ResolveColliderContacts: one stick anchor per node is required");
+    }
+}
+
+SegmentBounds LinkBounds(const RopeParticle& a, const RopeParticle& b) {
+    return BoundsOf(a.x, a.y, b.x, b.y);
 }
 
 }  // namespace
@@ -145,11 +164,7 @@ void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, do
                              double staticFriction, double kineticFriction, double bounce,
                              double stick, int32_t segmentCount,
                              std::span<StickAnchor> stickAnchors) {
-    RequireNodeCount(rope, segmentCount);
-    if (stickAnchors.size() != rope.size()) {
-        throw std::invalid_argument(
-            "ResolveColliderContacts: one stick anchor per node is required");
-    }
+    RequireContactInputs(rope, segmentCount, stickAnchors);
     const ContactResponse response{staticFriction, kineticFriction, bounce, stick};
     for (std::size_t k = 0; k + 1 < rope.size(); ++k) {
         // A torn link has no contacts; its nodes still collide through their other links.
@@ -159,6 +174,48 @@ void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, do
         for (const MaskCollider& edge : edges) {
             ResolveLinkAgainstEdge(k, rope, edge, contactRadius, response, stickAnchors);
         }
+    }
+}
+
+void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, double contactRadius,
+                             double staticFriction, double kineticFriction, double bounce,
+                             double stick, int32_t segmentCount,
+                             std::span<StickAnchor> stickAnchors, const EdgeBins& bins,
+                             IndexSet& candidates, BroadPhaseStats* stats) {
+    RequireContactInputs(rope, segmentCount, stickAnchors);
+    if (edges.empty()) {
+        return;
+    }
+    const ContactResponse response{staticFriction, kineticFriction, bounce, stick};
+    const double paddedRadius = bins.PaddedRadius();
+    int64_t tests = 0;
+    int64_t pairs = 0;
+    for (std::size_t k = 0; k + 1 < rope.size(); ++k) {
+        if (rope[k].torn) {
+            continue;
+        }
+        pairs += static_cast<int64_t>(edges.size());
+        // Every skip is decided on the link as it is at that moment: a push moves the link before
+        // its next edge, and once it has moved out of the gathered region it gathers again.
+        SegmentBounds link = LinkBounds(rope[k], rope[k + 1]);
+        candidates.Clear();
+        EdgeBins::Region region = bins.Gather(link, candidates);
+        for (std::size_t e = candidates.Next(0); e < edges.size(); e = candidates.Next(e + 1)) {
+            if (!MayTouch(link, bins.Bounds(e), paddedRadius)) {
+                continue;
+            }
+            ++tests;
+            if (ResolveLinkAgainstEdge(k, rope, edges[e], contactRadius, response, stickAnchors)) {
+                link = LinkBounds(rope[k], rope[k + 1]);
+                if (!bins.StillCovers(region, link)) {
+                    region = bins.Gather(link, candidates);
+                }
+            }
+        }
+    }
+    if (stats != nullptr) {
+        stats->linkEdgePairs += pairs;
+        stats->closestPointTests += tests;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 
+#include "physics/broad_phase.h"
 #include "physics/mask_collider.h"
 #include "physics/rope.h"
 #include "physics/stick_anchor.h"
@@ -20,6 +21,15 @@ void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, do
                              double staticFriction, double kineticFriction, double bounce,
                              double stick, int32_t segmentCount,
                              std::span<StickAnchor> stickAnchors);
+
+// The same pass with the same results, bit for bit, testing only the edges that `bins` (built
+// from `edges` and contactRadius for this substep) cannot rule out. `candidates` is scratch sized
+// for the edge list. Counts its work into `stats` when given.
+void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, double contactRadius,
+                             double staticFriction, double kineticFriction, double bounce,
+                             double stick, int32_t segmentCount,
+                             std::span<StickAnchor> stickAnchors, const EdgeBins& bins,
+                             IndexSet& candidates, BroadPhaseStats* stats = nullptr);
 
 }  // namespace tarsivel
 

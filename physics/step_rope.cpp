@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "physics/anchor_targets.h"
+#include "physics/broad_phase.h"
 #include "physics/collider_contacts.h"
 #include "physics/link_pass.h"
 #include "physics/mask_collider.h"
@@ -36,26 +37,47 @@ LinkPassSettings LinkPassFrom(const RopeStepSettings& settings, const StepDerive
             settings.stick};
 }
 
+// The scratch of the broad phase, sized once per call for the rope and the edge count.
+struct BroadPhase {
+    EdgeBins edgeBins;
+    IndexSet edgeCandidates;
+    NodeBins nodeBins;
+    BroadPhaseStats* stats;
+};
+
 void Relax(Rope& rope, const RopeStepSettings& settings, const StepDerivedValues& derived,
            const LinkPassSettings& linkPass, std::span<const MaskCollider> edges,
-           const AnchorTargets& targets, std::span<StickAnchor> stickAnchors) {
+           const AnchorTargets& targets, std::span<StickAnchor> stickAnchors,
+           BroadPhase* broadPhase) {
     for (int iteration = 0; iteration < kRelaxationIterations; ++iteration) {
         RelaxLinks(rope, linkPass, stickAnchors);
         if (settings.selfCollision) {
-            ResolveSelfCollisions(rope, derived.selfCollisionDistance);
+            if (broadPhase != nullptr) {
+                ResolveSelfCollisions(rope, derived.selfCollisionDistance, broadPhase->nodeBins,
+                                      broadPhase->stats);
+            } else {
+                ResolveSelfCollisions(rope, derived.selfCollisionDistance);
+            }
         }
-        ResolveColliderContacts(rope, edges, derived.contactRadius, settings.staticFriction,
-                                settings.kineticFriction, settings.bounce, settings.stick,
-                                settings.segmentCount, stickAnchors);
+        if (broadPhase != nullptr) {
+            ResolveColliderContacts(rope, edges, derived.contactRadius, settings.staticFriction,
+                                    settings.kineticFriction, settings.bounce, settings.stick,
+                                    settings.segmentCount, stickAnchors, broadPhase->edgeBins,
+                                    broadPhase->edgeCandidates, broadPhase->stats);
+        } else {
+            ResolveColliderContacts(rope, edges, derived.contactRadius, settings.staticFriction,
+                                    settings.kineticFriction, settings.bounce, settings.stick,
+                                    settings.segmentCount, stickAnchors);
+        }
         // Ends go last, so during an iteration an attached end still sits where the previous
         // iteration (or substep) left it.
         RepinEnds(rope, settings.attachA, settings.attachB, targets);
     }
 }
 
-}  // namespace
-
-void StepRope(Rope& rope, const RopeStepSettings& settings) {
+// Without a broad phase every pair is tested: the all-pairs loops that the broad phase must match
+// bit for bit.
+void Step(Rope& rope, const RopeStepSettings& settings, BroadPhase* broadPhase) {
     RequireStepSettings(rope, settings);
     const StepDerivedValues derived = DeriveStepValues(settings);
     const LinkPassSettings linkPass = LinkPassFrom(settings, derived);
@@ -65,6 +87,13 @@ void StepRope(Rope& rope, const RopeStepSettings& settings) {
     // serves all substeps.
     std::vector<StickAnchor> stickAnchors(rope.size(), StickAnchor{0.0, 0.0, false});
     std::vector<MaskCollider> edges(settings.collidersEnd.size());
+    if (broadPhase != nullptr) {
+        broadPhase->edgeBins.Reserve(edges.size());
+        broadPhase->edgeCandidates.Reset(edges.size());
+        if (settings.selfCollision) {
+            broadPhase->nodeBins.Reserve(rope.size());
+        }
+    }
 
     const int32_t substeps = settings.substeps;
     for (int32_t i = 0; i < substeps; ++i) {
@@ -73,8 +102,28 @@ void StepRope(Rope& rope, const RopeStepSettings& settings) {
         const AnchorTargets targets = InterpolateAnchorTargets(settings, sStart, sEnd);
         IntegrateNodes(rope, settings, derived, stickAnchors);
         InterpolateSubstepEdges(settings.collidersStart, settings.collidersEnd, sEnd, edges);
-        Relax(rope, settings, derived, linkPass, edges, targets, stickAnchors);
+        if (broadPhase != nullptr) {
+            broadPhase->edgeBins.Build(edges, derived.contactRadius);
+        }
+        Relax(rope, settings, derived, linkPass, edges, targets, stickAnchors, broadPhase);
     }
+}
+
+}  // namespace
+
+void StepRope(Rope& rope, const RopeStepSettings& settings) {
+    BroadPhase broadPhase{};
+    Step(rope, settings, &broadPhase);
+}
+
+void StepRope(Rope& rope, const RopeStepSettings& settings, BroadPhaseStats& stats) {
+    BroadPhase broadPhase{};
+    broadPhase.stats = &stats;
+    Step(rope, settings, &broadPhase);
+}
+
+void StepRopeAllPairs(Rope& rope, const RopeStepSettings& settings) {
+    Step(rope, settings, nullptr);
 }
 
 }  // namespace tarsivel

@@ -20,6 +20,8 @@ struct RenderOptions {
     std::optional<int> downsample;
     int jobs = 1;
     std::string contactSheet;
+    bool skipExisting = false;  // frames whose file exists are not rendered
+    std::string movie;          // also a movie of the frames (.mov or .mp4), for the demo
 };
 
 struct DumpOptions {

@@ -49,8 +49,7 @@ int RunDump(const DumpOptions& options) {
     std::cout << RecordJson(*record, options.frame, scene.FrameTime(options.frame), scene.timeScale,
                             nonFinite);
     if (nonFinite > 0) {
-        std::cerr << "tarsivel: warning: " << nonFinite
-                  << " values of the record are not finite and were written as null\n";
+        std::cerr << "tarsivel: warning: " << NonFiniteWarning(nonFinite) << "; written as null\n";
     }
     if (!preRender->DeleteRecord()) {
         throw ExitError(kExitContractBroken, "the record has no deleter");

@@ -1,6 +1,7 @@
 // tarsivel: renders rope scenes through the plug-in, as a compositing host does.
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <new>
 
 #include "host/scene.h"
 #include "host/tarsivel/commands.h"
@@ -30,7 +31,10 @@ int main(int argc, char** argv) {
     renderCmd->add_option("scene", render.scene, "Scene file (JSON)")->required();
     renderCmd->add_option(
         "-o,--output", render.output,
-        "File name pattern; a run of # is the frame number; .raw writes raw pixel files");
+        "File name pattern; a run of # is the frame number. The extension decides the "
+        "format: .png, .exr or .raw frames, or one .mov (ProRes 4444 with alpha) or .mp4 "
+        "(H.264) movie through ffmpeg (the Windows build: .raw). Existing files are replaced "
+        "unless --skip-existing is given");
     renderCmd->add_option("-s,--start", render.first, "First frame (default 0)");
     renderCmd->add_option("-e,--end", render.last, "Last frame (default: the scene's last)");
     renderCmd->add_option("--renderer", render.renderer, "cpu, opencl or cuda")
@@ -42,7 +46,10 @@ int main(int argc, char** argv) {
     renderCmd->add_option("-j,--jobs", render.jobs, "Frames rendered at once")
         ->check(CLI::Range(1, 256));
     renderCmd->add_option("--contact-sheet", render.contactSheet,
-                          "Also write a PNG with a grid of evenly spaced frames");
+                          "Also write an image with a grid of evenly spaced frames");
+    renderCmd->add_flag("--skip-existing", render.skipExisting,
+                        "Do not render frames whose file already exists (to resume an "
+                        "interrupted or shared render); their contact sheet cells stay empty");
     AddPluginOption(*renderCmd, render.plugin);
 
     DumpOptions dump;
@@ -60,8 +67,8 @@ int main(int argc, char** argv) {
 
     std::string demoPlugin;
     std::string demoOut = "out/demo";
-    CLI::App* demoCmd =
-        app.add_subcommand("demo", "Render the built-in demo scene with a contact sheet");
+    CLI::App* demoCmd = app.add_subcommand(
+        "demo", "Render the built-in demo scene with a contact sheet and a movie");
     demoCmd->add_option("-o,--output-folder", demoOut, "Where the frames go (default out/demo)");
     AddPluginOption(*demoCmd, demoPlugin);
 
@@ -93,6 +100,9 @@ int main(int argc, char** argv) {
         return e.Code();
     } catch (const tarsivel::host::SceneError& e) {
         std::cerr << "tarsivel: " << e.what() << "\n";
+        return kExitUsage;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "tarsivel: out of memory; try -j 1, --downsample 2 or a lower --depth\n";
         return kExitUsage;
     } catch (const std::exception& e) {
         std::cerr << "tarsivel: " << e.what() << "\n";

@@ -2,23 +2,30 @@
 
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "host/tarsivel/exit_error.h"
+
 #if defined(_WIN32)
-#include <io.h>
 #include <process.h>
 #define getpid _getpid
 #else
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace tarsivel::cli {
 namespace {
+
+namespace fs = std::filesystem;
 
 // Slots for the temporary files being written, readable from a signal handler
 // (fixed storage, no allocation, no locks).
@@ -48,7 +55,16 @@ void Release(int slot) {
     }
 }
 
+// A child process writing an output (ffmpeg), stopped with the temporary files.
+std::atomic<long> child{-1};
+
 extern "C" void RemoveTemporaryFilesAndExit(int signal) {
+#if !defined(_WIN32)
+    const long pid = child.load();
+    if (pid > 0) {
+        ::kill(pid_t(pid), SIGKILL);
+    }
+#endif
     for (Slot& slot : slots) {
         if (slot.used.load(std::memory_order_acquire)) {
             std::remove(slot.path);
@@ -57,10 +73,299 @@ extern "C" void RemoveTemporaryFilesAndExit(int signal) {
     std::_Exit(128 + signal);
 }
 
+[[noreturn]] void CannotWrite(const std::string& path, const std::string& why) {
+    throw ExitError(kExitUsage, "cannot write " + path + ": " + why);
+}
+
+// A hidden name beside `final`, unique within this process and among processes.
+std::string TemporaryName(const fs::path& final) {
+    static std::atomic<unsigned> counter{0};
+    return (final.parent_path() /
+            ("." + final.stem().string() + ".tmp-" + std::to_string(getpid()) + "-" +
+             std::to_string(counter++) + final.extension().string()))
+        .string();
+}
+
+void CreateFolders(const std::string& path, const fs::path& final) {
+    if (final.has_parent_path()) {
+        std::error_code error;
+        fs::create_directories(final.parent_path(), error);
+        if (error) {
+            CannotWrite(path, error.message());
+        }
+    }
+}
+
+#if defined(_WIN32)
+
+// Windows has neither the devices nor the links of the cases above that
+// matter to users; the temporary file and the rename are kept.
+struct Destination {
+    std::string target;
+    bool special = false;
+};
+
+Destination Resolve(const std::string& path) {
+    return {path, false};
+}
+
+void Commit(const std::string& path, const Destination& destination, const std::string& temporary) {
+    std::error_code error;
+    fs::rename(temporary, destination.target, error);
+    if (error) {
+        CannotWrite(path, error.message());
+    }
+}
+
+void WriteFileBytes(const std::string& path, const std::string& file,
+                    const std::vector<uint8_t>& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    out.close();
+    if (!out) {
+        CannotWrite(path, "the file could not be written");
+    }
+}
+
+std::string OpenTemporary(const std::string& path, const Destination& destination) {
+    CreateFolders(path, destination.target);
+    const std::string temporary = TemporaryName(destination.target);
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        CannotWrite(path, "the file could not be created");
+    }
+    return temporary;
+}
+
 }  // namespace
+
+bool OutputExists(const std::string& path) {
+    std::error_code error;
+    return fs::exists(path, error);
+}
+
+bool IsDeviceOrPipe(const std::string&) {
+    return false;
+}
+
+#else
+
+std::string Reason() {
+    return std::strerror(errno);
+}
+
+// Writes all of `bytes` to `fd` and closes it.
+void WriteAll(int fd, const uint8_t* bytes, std::size_t size, const std::string& path) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            const std::string why = n < 0 ? Reason() : "nothing was written";
+            ::close(fd);
+            CannotWrite(path, why);
+        }
+        done += std::size_t(n);
+    }
+    if (::close(fd) != 0) {
+        CannotWrite(path, Reason());
+    }
+}
+
+// The file that `path` finally names once symbolic links are followed (a
+// link to nowhere names where its target would be).
+std::string FollowLinks(const std::string& path) {
+    fs::path current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return current.string();
+        }
+        std::error_code error;
+        const fs::path target = fs::read_symlink(current, error);
+        if (error) {
+            CannotWrite(path, error.message());
+        }
+        current = target.is_absolute() ? target : current.parent_path() / target;
+    }
+    CannotWrite(path, "too many levels of symbolic links");
+}
+
+// Judged by mode and owner rather than access(), which always says yes to
+// root: root replaces only files whose owner may write them.
+bool MayReplace(const struct stat& info, const std::string& file) {
+    if (::geteuid() == 0) {
+        return (info.st_mode & S_IWUSR) != 0;
+    }
+    return ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// Where the output of `path` goes, checked before anything is written.
+struct Destination {
+    std::string target;    // after links
+    bool exists = false;   // a regular file is there
+    bool special = false;  // a device or a pipe: written through
+    struct stat info {};
+};
+
+Destination Resolve(const std::string& path) {
+    Destination destination;
+    destination.target = FollowLinks(path);
+    if (::stat(destination.target.c_str(), &destination.info) != 0) {
+        return destination;
+    }
+    if (S_ISDIR(destination.info.st_mode)) {
+        CannotWrite(path, "it is a folder");
+    }
+    destination.special = !S_ISREG(destination.info.st_mode);
+    destination.exists = !destination.special;
+    if (destination.exists && !MayReplace(destination.info, destination.target)) {
+        throw ExitError(kExitUsage, path +
+                                        ": the file exists and this user may not write it; make "
+                                        "it writable, remove it, or use --skip-existing");
+    }
+    return destination;
+}
+
+int OpenForWriting(const std::string& path, const std::string& file, int flags) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC | flags, 0666);
+    if (fd < 0) {
+        CannotWrite(path, Reason());
+    }
+    return fd;
+}
+
+// The temporary file of `path`: beside the target, so that the rename is
+// atomic, or in the temporary folder when the target is a device or a pipe.
+std::string OpenTemporary(const std::string& path, const Destination& destination) {
+    fs::path near = destination.target;
+    if (destination.special) {
+        std::error_code error;
+        near = fs::temp_directory_path(error) / near.filename();
+    } else {
+        CreateFolders(path, near);
+    }
+    const std::string temporary = TemporaryName(near);
+    ::close(OpenForWriting(path, temporary, O_CREAT | O_EXCL));
+    return temporary;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& file,
+                    const std::vector<uint8_t>& bytes) {
+    WriteAll(OpenForWriting(path, file, O_TRUNC), bytes.data(), bytes.size(), path);
+}
+
+void CopyInto(const std::string& path, const std::string& from, const std::string& to) {
+    std::ifstream in(from, std::ios::binary);
+    const int fd = OpenForWriting(path, to, 0);
+    std::vector<char> chunk(1 << 20);
+    while (in) {
+        in.read(chunk.data(), std::streamsize(chunk.size()));
+        const auto n = std::size_t(in.gcount());
+        std::size_t done = 0;
+        while (done < n) {
+            const ssize_t w = ::write(fd, chunk.data() + done, n - done);
+            if (w < 0 && errno == EINTR) {
+                continue;
+            }
+            if (w <= 0) {
+                const std::string why = w < 0 ? Reason() : "nothing was written";
+                ::close(fd);
+                CannotWrite(path, why);
+            }
+            done += std::size_t(w);
+        }
+    }
+    if (::close(fd) != 0) {
+        CannotWrite(path, Reason());
+    }
+}
+
+void Commit(const std::string& path, const Destination& destination, const std::string& temporary) {
+    if (destination.special) {
+        CopyInto(path, temporary, destination.target);
+        std::remove(temporary.c_str());
+        return;
+    }
+    if (destination.exists) {
+        // The replaced file's mode (and, where allowed, its owner) carries over.
+        if (::geteuid() == 0) {
+            static_cast<void>(
+                ::chown(temporary.c_str(), destination.info.st_uid, destination.info.st_gid));
+        }
+        if (::chmod(temporary.c_str(), destination.info.st_mode & 07777) != 0) {
+            CannotWrite(path, Reason());
+        }
+    }
+    if (std::rename(temporary.c_str(), destination.target.c_str()) != 0) {
+        CannotWrite(path, Reason());
+    }
+}
+
+}  // namespace
+
+bool OutputExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+bool IsDeviceOrPipe(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+}
+
+#endif
+
+struct PendingOutput::State {
+    Destination destination;
+};
+
+PendingOutput::PendingOutput(const std::string& path)
+    : path_(path), state_(std::make_unique<State>()) {
+    state_->destination = Resolve(path);
+    temporary_ = OpenTemporary(path, state_->destination);
+    slot_ = Claim(temporary_);
+}
+
+PendingOutput::~PendingOutput() {
+    if (!committed_) {
+        std::remove(temporary_.c_str());
+    }
+    Release(slot_);
+}
+
+void PendingOutput::Commit() {
+    tarsivel::cli::Commit(path_, state_->destination, temporary_);
+    committed_ = true;
+}
+
+void CheckOutput(const std::string& path) {
+    Resolve(path);
+}
+
+void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes) {
+    PendingOutput output(path);
+    WriteFileBytes(path, output.TemporaryPath(), bytes);
+    output.Commit();
+}
 
 bool HasFrameNumber(const std::string& pattern) {
     return pattern.find('#') != std::string::npos;
+}
+
+void CheckPattern(const std::string& pattern) {
+    const std::size_t first = pattern.find('#');
+    if (first == std::string::npos) {
+        return;
+    }
+    const std::size_t end = pattern.find_first_not_of('#', first);
+    if (end != std::string::npos && pattern.find('#', end) != std::string::npos) {
+        throw ExitError(kExitUsage, "the output pattern \"" + pattern +
+                                        "\" has more than one run of #; give the frame number "
+                                        "one run");
+    }
 }
 
 std::string ExpandPattern(const std::string& pattern, int frame) {
@@ -80,32 +385,17 @@ std::string ExpandPattern(const std::string& pattern, int frame) {
     return pattern.substr(0, start) + number + pattern.substr(end);
 }
 
+void StopOnInterrupt(long pid) {
+    child.store(pid);
+}
+
 void InstallInterruptCleanup() {
     std::signal(SIGINT, RemoveTemporaryFilesAndExit);
     std::signal(SIGTERM, RemoveTemporaryFilesAndExit);
-}
-
-void WriteAtomically(const std::string& path,
-                     const std::function<void(const std::string&)>& write) {
-    const std::filesystem::path final(path);
-    if (final.has_parent_path()) {
-        std::filesystem::create_directories(final.parent_path());
-    }
-    // The extension stays last so the writers recognise the format.
-    const std::string temporary =
-        (final.parent_path() / ("." + final.stem().string() + ".tmp-" + std::to_string(getpid()) +
-                                final.extension().string()))
-            .string();
-    const int slot = Claim(temporary);
-    try {
-        write(temporary);
-        std::filesystem::rename(temporary, final);
-    } catch (...) {
-        std::remove(temporary.c_str());
-        Release(slot);
-        throw;
-    }
-    Release(slot);
+#if !defined(_WIN32)
+    // A pipe whose reader has gone is a write error to report, not a reason to die silently.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
 }
 
 }  // namespace tarsivel::cli

@@ -1,11 +1,16 @@
 // Where frames go: file name patterns with a run of '#' for the frame number,
-// and files written under a temporary name and renamed once complete, so an
-// interrupted run never leaves a truncated frame under its final name.
+// and output files written so that nothing is destroyed on the way: a regular
+// file is written under a temporary name and renamed once complete (an
+// interrupted run never leaves a truncated frame under its final name), a
+// symbolic link's target is written and the link kept, and devices and pipes
+// are written through.
 #ifndef TARSIVEL_HOST_TARSIVEL_OUTPUT_FILES_H
 #define TARSIVEL_HOST_TARSIVEL_OUTPUT_FILES_H
 
-#include <functional>
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace tarsivel::cli {
 
@@ -13,14 +18,61 @@ namespace tarsivel::cli {
 // when the number needs more digits. A pattern without '#' is used as it is.
 std::string ExpandPattern(const std::string& pattern, int frame);
 bool HasFrameNumber(const std::string& pattern);
+// Throws ExitError when the pattern has more than one run of '#' (which one
+// is the frame number would be a guess).
+void CheckPattern(const std::string& pattern);
 
 // Removes every temporary file still open when SIGINT or SIGTERM arrives,
 // then ends the process.
 void InstallInterruptCleanup();
+// The child process (ffmpeg) to kill first when that happens; -1 for none.
+void StopOnInterrupt(long pid);
 
-// Calls write(temporaryPath), then renames the file to `path`; the temporary
-// file is removed on every failure (the exception propagates).
-void WriteAtomically(const std::string& path, const std::function<void(const std::string&)>& write);
+// An output file being written under a temporary name, put in place by
+// Commit() as WriteOutput describes. The checks (links, folders, files the
+// user may not write) are made when it is created, before any work; the
+// temporary file is removed if it is never committed, or when SIGINT or
+// SIGTERM arrives. Throws ExitError naming `path` and the reason.
+class PendingOutput {
+  public:
+    explicit PendingOutput(const std::string& path);
+    ~PendingOutput();
+    PendingOutput(const PendingOutput&) = delete;
+    PendingOutput& operator=(const PendingOutput&) = delete;
+
+    // The file to write; it exists, empty.
+    const std::string& TemporaryPath() const { return temporary_; }
+    void Commit();
+
+  private:
+    struct State;
+    std::string path_;
+    std::unique_ptr<State> state_;
+    std::string temporary_;
+    int slot_ = -1;
+    bool committed_ = false;
+};
+
+// Writes `bytes` as the output file `path`:
+// - a new file, or an existing regular file, through a temporary file beside
+//   it that is renamed over it once complete; an existing file keeps its
+//   mode, and one the running user may not write is refused (by its mode and
+//   owner: root may replace a file only when its owner-write bit is set);
+// - a symbolic link: its target, as above; the link stays;
+// - anything else (a device, a pipe): the bytes are copied into it.
+// Throws ExitError naming `path` and the reason; no temporary file remains.
+void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Makes WriteOutput's checks of `path` (a folder, a file the user may not
+// write) before the work of making its contents; throws as WriteOutput does.
+void CheckOutput(const std::string& path);
+
+// Whether `path` (after links) is something other than a file or a folder:
+// a device, a pipe or a socket.
+bool IsDeviceOrPipe(const std::string& path);
+
+// Whether `path` (after links) already exists, for --skip-existing.
+bool OutputExists(const std::string& path);
 
 }  // namespace tarsivel::cli
 

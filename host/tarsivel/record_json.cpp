@@ -45,6 +45,26 @@ void AppendBool(std::string& out, const char* key, bool v) {
 
 }  // namespace
 
+int CountNonFinite(const RopeRenderData& record) {
+    int count = 0;
+    for (const std::vector<float>* list :
+         {&record.points, &record.segThickness, &record.nodePoints, &record.nodeThickness}) {
+        for (float v : *list) {
+            count += !std::isfinite(v);
+        }
+    }
+    for (float v : {record.thicknessStart, record.thicknessEnd, record.colorA, record.colorR,
+                    record.colorG, record.colorB}) {
+        count += !std::isfinite(v);
+    }
+    return count;
+}
+
+std::string NonFiniteWarning(int count) {
+    return std::to_string(count) + (count == 1 ? " value of the record is not finite"
+                                               : " values of the record are not finite");
+}
+
 std::string ShortestFloat(float value) {
     char text[32];
     const auto result = std::to_chars(text, text + sizeof text, value);

@@ -14,6 +14,11 @@ namespace tarsivel::cli {
 std::string RecordJson(const RopeRenderData& record, int32_t frame, int32_t currentTime,
                        uint32_t timeScale, int& nonFinite);
 
+// How many of the record's float values are not finite.
+int CountNonFinite(const RopeRenderData& record);
+// The warning about `count` non-finite values of a record.
+std::string NonFiniteWarning(int count);
+
 // The shortest decimal text of a float that reads back to it.
 std::string ShortestFloat(float value);
 

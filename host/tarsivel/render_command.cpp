@@ -7,18 +7,18 @@
 #include <mutex>
 #include <thread>
 
-#include "host/exr_io.h"
 #include "host/frame_renderer.h"
 #include "host/opencl_device.h"
-#include "host/png_io.h"
-#include "host/raw_frame.h"
 #include "host/scene_setup.h"
 #include "host/tarsivel/commands.h"
 #include "host/tarsivel/contact_sheet.h"
 #include "host/tarsivel/exit_error.h"
+#include "host/tarsivel/movie_writer.h"
 #include "host/tarsivel/output_files.h"
+#include "host/tarsivel/output_format.h"
 #include "host/tarsivel/plugin_session.h"
 #include "host/tarsivel/progress.h"
+#include "host/tarsivel/record_json.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -57,61 +57,77 @@ uint64_t AvailableMemory() {
 }
 #endif
 
-// The worlds and the coverage map of one frame, times the frames at once.
-void CheckMemory(const host::Scene& scene, int depth, bool gpu, int jobs) {
+// The worlds, the coverage map and the encoded file of one frame, and of all
+// the frames rendered at once.
+struct MemoryNeed {
+    uint64_t perFrame;
+    uint64_t total;
+    std::string Describe(int jobs) const {
+        std::string text = "a frame needs about " + std::to_string((perFrame >> 20) + 1) + " MiB";
+        if (jobs > 1) {
+            text += ", " + std::to_string(jobs) + " at once about " +
+                    std::to_string((total >> 20) + 1) + " MiB";
+        }
+        return text;
+    }
+};
+
+MemoryNeed EstimateMemory(const host::Scene& scene, int depth, bool gpu, int jobs) {
     const uint64_t pixels = uint64_t(scene.OutputWidth()) * uint64_t(scene.OutputHeight());
     const uint64_t bytesPerPixel = uint64_t(depth / 2);  // four channels of depth bits
-    uint64_t perFrame = pixels * (bytesPerPixel + 4);
+    uint64_t perFrame = pixels * (2 * bytesPerPixel + 4);
     if (gpu) {
         perFrame += pixels * (16 * 3);  // two device worlds and the download
     }
-    const uint64_t needed = perFrame * uint64_t(jobs) + pixels * 16;
-    const uint64_t available = AvailableMemory();
-    if (available != 0 && needed > available) {
-        throw ExitError(kExitUsage, "rendering needs about " + std::to_string(needed >> 20) +
-                                        " MiB but only " + std::to_string(available >> 20) +
-                                        " MiB are available; use fewer jobs or --downsample");
-    }
+    return {perFrame, perFrame * uint64_t(jobs) + pixels * 16};
 }
 
-void WriteFrame(const host::ImageWorld& image, int depth, const std::string& path) {
-    WriteAtomically(path, [&](const std::string& temporary) {
-        if (host::IsRawFramePath(path)) {
-            host::WriteRawFrame(image, temporary);
-        } else if (depth == 32) {
-            host::WriteExr(image, temporary);
-        } else {
-            host::WritePng(image, temporary, depth);
-        }
-    });
+constexpr const char* kMemoryAdvice = "try -j 1, --downsample 2 or a lower --depth";
+
+void CheckMemory(const MemoryNeed& need, int jobs) {
+    const uint64_t available = AvailableMemory();
+    if (available != 0 && need.total > available) {
+        throw ExitError(kExitUsage, "rendering needs more memory than the " +
+                                        std::to_string(available >> 20) + " MiB available (" +
+                                        need.Describe(jobs) + "); " + kMemoryAdvice);
+    }
 }
 
 // Without image libraries (the Windows build) frames are raw pixel files.
 std::string DefaultPattern(const host::Scene& scene, int depth) {
-#if defined(_WIN32)
-    static_cast<void>(depth);
-    return "out/" + scene.name + "_####.raw";
-#else
-    return "out/" + scene.name + "_####" + (depth == 32 ? ".exr" : ".png");
-#endif
+    return "out/" + scene.name + "_####" + ExtensionOf(DefaultFormat(depth));
 }
 
 struct RenderPlan {
     int first;
     int last;
     std::string pattern;
+    OutputFormat format;
 };
 
 RenderPlan Plan(const RenderOptions& options, const host::Scene& scene) {
     RenderPlan plan{options.first.value_or(0), options.last.value_or(scene.frames - 1),
-                    options.output.empty() ? DefaultPattern(scene, scene.depth) : options.output};
+                    options.output.empty() ? DefaultPattern(scene, scene.depth) : options.output,
+                    OutputFormat::kRaw};
+    CheckPattern(plan.pattern);
+    plan.format = FormatOfPath(plan.pattern, scene.depth);
+    if (!options.contactSheet.empty() && IsMovie(FormatOfPath(options.contactSheet, 8))) {
+        throw ExitError(kExitUsage, options.contactSheet +
+                                        ": a contact sheet is one image: .png, .exr or .raw");
+    }
+    if (IsMovie(plan.format) && HasFrameNumber(plan.pattern)) {
+        throw ExitError(kExitUsage, plan.pattern + ": a movie is one file; its name takes no #");
+    }
+    if (IsMovie(plan.format) && options.skipExisting) {
+        throw ExitError(kExitUsage, "--skip-existing applies to frame files, not to movies");
+    }
     if (plan.first < 0 || plan.last >= scene.frames || plan.first > plan.last) {
         throw ExitError(kExitUsage, "frames " + std::to_string(plan.first) + " … " +
                                         std::to_string(plan.last) + " are not within 0 … " +
                                         std::to_string(scene.frames - 1) +
                                         " with the first not after the last");
     }
-    if (!HasFrameNumber(plan.pattern) && plan.first != plan.last) {
+    if (!HasFrameNumber(plan.pattern) && !IsMovie(plan.format) && plan.first != plan.last) {
         throw ExitError(kExitUsage, "the output pattern \"" + plan.pattern +
                                         "\" has no # for the frame number, but " +
                                         std::to_string(plan.last - plan.first + 1) +
@@ -134,54 +150,70 @@ std::unique_ptr<host::GpuDevice> OpenDevice(const std::string& renderer) {
     return nullptr;
 }
 
-class FrameFailure {
+// Frames that could not be rendered or written: each is told as it happens,
+// and the exit code is the first one's.
+class FrameFailures {
   public:
-    void Record(int frame, const host::FrameOutcome& outcome) {
+    explicit FrameFailures(Progress& progress) : progress_(progress) {}
+    void Record(int frame, int code, const std::string& message) {
         std::lock_guard lock(mutex_);
-        if (failed_) {
+        progress_.Say("tarsivel: frame " + std::to_string(frame) + ": " + message);
+        if (frames_.empty()) {
+            code_ = code;
+        }
+        frames_.push_back(frame);
+    }
+    void Record(int frame, const host::FrameOutcome& outcome) {
+        if (!outcome.contractProblems.empty()) {
+            Record(frame, kExitContractBroken,
+                   "the plug-in broke the host contract in " + outcome.command + ":\n" +
+                       outcome.contractProblems);
             return;
         }
-        failed_ = true;
-        if (!outcome.contractProblems.empty()) {
-            error_ = std::make_unique<ExitError>(
-                kExitContractBroken, "frame " + std::to_string(frame) +
-                                         ": the plug-in broke the "
-                                         "host contract in " +
-                                         outcome.command + ":\n" + outcome.contractProblems);
-        } else {
-            std::string message = "frame " + std::to_string(frame) + ": " + outcome.command +
-                                  " returned error " + std::to_string(outcome.err);
-            if (!outcome.message.empty()) {
-                message += ": " + outcome.message;
-            }
-            error_ = std::make_unique<ExitError>(kExitPluginError, message);
+        std::string message = outcome.command + " returned error " + std::to_string(outcome.err);
+        if (!outcome.message.empty()) {
+            message += ": " + outcome.message;
+        }
+        Record(frame, kExitPluginError, message);
+    }
+    // The exception being handled, as the failure of `frame`.
+    void RecordCurrentException(int frame, const MemoryNeed& need, int jobs) {
+        try {
+            throw;
+        } catch (const ExitError& e) {
+            Record(frame, e.Code(), e.what());
+        } catch (const std::bad_alloc&) {
+            Record(frame, kExitUsage,
+                   "out of memory (" + need.Describe(jobs) + "); " + kMemoryAdvice);
+        } catch (const std::exception& e) {
+            Record(frame, kExitUsage, e.what());
         }
     }
-    void Record(std::exception_ptr e) {
+    bool Any() const {
         std::lock_guard lock(mutex_);
-        if (!failed_) {
-            failed_ = true;
-            exception_ = e;
-        }
+        return !frames_.empty();
     }
-    bool Failed() const {
+    int Code() const {
         std::lock_guard lock(mutex_);
-        return failed_;
+        return code_;
     }
-    void Rethrow() const {
-        if (exception_) {
-            std::rethrow_exception(exception_);
+    // "frame 3" or "frames 0, 2"
+    std::string List() const {
+        std::lock_guard lock(mutex_);
+        std::vector<int> frames = frames_;
+        std::sort(frames.begin(), frames.end());
+        std::string text = frames.size() == 1 ? "frame " : "frames ";
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            text += (i == 0 ? "" : ", ") + std::to_string(frames[i]);
         }
-        if (error_) {
-            throw *error_;
-        }
+        return text;
     }
 
   private:
+    Progress& progress_;
     mutable std::mutex mutex_;
-    bool failed_ = false;
-    std::unique_ptr<ExitError> error_;
-    std::exception_ptr exception_;
+    std::vector<int> frames_;
+    int code_ = kExitSuccess;
 };
 
 }  // namespace
@@ -211,7 +243,12 @@ int RunRender(const RenderOptions& options) {
                      "a time\n";
         jobs = 1;
     }
-    CheckMemory(scene, scene.depth, session.Gpu() != nullptr, jobs);
+    const MemoryNeed memory = EstimateMemory(scene, scene.depth, session.Gpu() != nullptr, jobs);
+    CheckMemory(memory, jobs);
+    const std::string note = PrecisionNote(plan.format, scene.depth);
+    if (!note.empty()) {
+        std::cerr << "tarsivel: note: " << note << "\n";
+    }
 
     host::FrameRenderer renderer(session.Instance(), scene, scene.depth, scene.downsample,
                                  session.Gpu(), 0, gpuData);
@@ -227,25 +264,65 @@ int RunRender(const RenderOptions& options) {
                                                scene.OutputHeight());
     }
 
-    Progress progress(total);
-    FrameFailure failure;
+    // A movie, as the output or beside the frames (the demo's preview).
+    const std::string moviePath = IsMovie(plan.format) ? plan.pattern : options.movie;
+    std::unique_ptr<MovieWriter> movie;
+    if (!moviePath.empty()) {
+        movie = std::make_unique<MovieWriter>(
+            moviePath, MovieSettings{FormatOfPath(moviePath, scene.depth), scene.OutputWidth(),
+                                     scene.OutputHeight(), scene.timeScale, scene.timeStep,
+                                     plan.first, 2 * jobs});
+    }
+
+    Progress progress(plan.first, plan.last);
+    FrameFailures failures(progress);
+    renderer.InspectRecords([&progress](int32_t frame, const void* record) {
+        // The plug-in's record, read through its header as `dump` reads it.
+        const int nonFinite = CountNonFinite(*static_cast<const RopeRenderData*>(record));
+        if (nonFinite > 0) {
+            progress.Say("tarsivel: warning: frame " + std::to_string(frame) + ": " +
+                         NonFiniteWarning(nonFinite));
+        }
+    });
     std::atomic<int> next{plan.first};
     auto worker = [&] {
-        for (int frame = next++; frame <= plan.last && !failure.Failed(); frame = next++) {
+        for (int frame = next++; frame <= plan.last && !failures.Any(); frame = next++) {
             try {
-                host::FrameOutcome outcome = renderer.Render(frame);
-                if (!outcome.image) {
-                    failure.Record(frame, outcome);
+                const std::string path = ExpandPattern(plan.pattern, frame);
+                if (options.skipExisting && OutputExists(path)) {
+                    progress.FrameSkipped(frame, path);
+                    continue;
+                }
+                if (!IsMovie(plan.format)) {
+                    CheckOutput(path);  // before the frame's work, which may take minutes
+                }
+                if (movie && !movie->WaitForTurn(frame)) {
                     return;
                 }
-                const std::string path = ExpandPattern(plan.pattern, frame);
-                WriteFrame(*outcome.image, scene.depth, path);
+                progress.FrameStarted(frame);
+                host::FrameOutcome outcome = renderer.Render(frame);
+                if (!outcome.image) {
+                    failures.Record(frame, outcome);
+                    if (movie) {
+                        movie->Abandon();
+                    }
+                    return;
+                }
+                if (!IsMovie(plan.format)) {
+                    WriteOutput(path, EncodeFrame(*outcome.image, plan.format));
+                }
+                if (movie) {
+                    movie->Add(frame, *outcome.image);
+                }
                 if (sheet && sheetCell.count(frame)) {
                     sheet->Place(sheetCell.at(frame), *outcome.image);
                 }
                 progress.FrameDone(frame, outcome.preRenderSeconds, outcome.renderSeconds, path);
             } catch (...) {
-                failure.Record(std::current_exception());
+                failures.RecordCurrentException(frame, memory, jobs);
+                if (movie) {
+                    movie->Abandon();
+                }
                 return;
             }
         }
@@ -259,11 +336,16 @@ int RunRender(const RenderOptions& options) {
         t.join();
     }
     progress.Finish();
-    failure.Rethrow();
+    if (failures.Any()) {
+        std::cerr << "tarsivel: " << progress.Summary() << "; failed: " << failures.List() << "\n";
+        return failures.Code();
+    }
+    if (movie) {
+        movie->Finish();
+    }
     if (sheet) {
-        WriteAtomically(options.contactSheet, [&](const std::string& temporary) {
-            host::WritePng(sheet->Image(), temporary, 8);
-        });
+        WriteOutput(options.contactSheet,
+                    EncodeFrame(sheet->Image(), FormatOfPath(options.contactSheet, 8)));
     }
     std::cerr << "tarsivel: " << progress.Summary() << "\n";
     return kExitSuccess;
@@ -275,9 +357,11 @@ int RunDemo(const std::string& plugin, const std::string& outputFolder) {
     options.plugin = plugin;
     options.output = outputFolder + "/demo_####.png";
     options.contactSheet = outputFolder + "/contact_sheet.png";
+    options.movie = outputFolder + "/demo.mp4";
     options.jobs = int(std::max(1u, std::min(4u, std::thread::hardware_concurrency())));
     const int code = RunRender(options);
-    std::cerr << "tarsivel: the demo's frames and contact sheet are in " << outputFolder << "/\n";
+    std::cerr << "tarsivel: the demo's frames, contact sheet and movie are in " << outputFolder
+              << "/\n";
     return code;
 }
 

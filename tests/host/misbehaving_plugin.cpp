@@ -1,15 +1,22 @@
 // A plug-in that misbehaves on purpose, so the command's verdicts can be
 // tested: it declares one parameter and, by TARSIVEL_MISBEHAVE, fails smart
-// pre-render with an error and a message ("error") or keeps a suite it
-// acquired ("leak").
+// pre-render with an error and a message ("error"), keeps a suite it
+// acquired ("leak"), or hands over a record with a value that is not a
+// number ("nan").
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 #include "hostapi/pf_api.h"
+#include "physics/rope_render_data.h"
 
 namespace {
 
-PF_Err PreRender(PF_InData* in_data, PF_OutData* out_data) {
+void DeleteRecord(void* record) {
+    delete static_cast<tarsivel::RopeRenderData*>(record);
+}
+
+PF_Err PreRender(PF_InData* in_data, PF_OutData* out_data, void* extra) {
     const char* mode = std::getenv("TARSIVEL_MISBEHAVE");
     if (mode != nullptr && std::strcmp(mode, "error") == 0) {
         in_data->utils->ansi.sprintf(out_data->return_msg, "the rope is tangled");
@@ -19,6 +26,13 @@ PF_Err PreRender(PF_InData* in_data, PF_OutData* out_data) {
         const void* suite = nullptr;
         in_data->pica_basicP->AcquireSuite(kPFANSISuite, kPFANSISuiteVersion1, &suite);
     }
+    if (mode != nullptr && std::strcmp(mode, "nan") == 0) {
+        auto* record = new tarsivel::RopeRenderData;
+        record->points = {1, 2, NAN, 4};
+        auto* output = static_cast<PF_PreRenderExtra*>(extra)->output;
+        output->pre_render_data = record;
+        output->delete_pre_render_data_func = DeleteRecord;
+    }
     return PF_Err_NONE;
 }
 
@@ -27,7 +41,7 @@ PF_Err PreRender(PF_InData* in_data, PF_OutData* out_data) {
 extern "C" {
 
 PF_DLL_EXPORT PF_Err EffectMain(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef**,
-                                PF_LayerDef*, void*) {
+                                PF_LayerDef*, void* extra) {
     if (cmd == PF_Cmd_PARAMS_SETUP) {
         PF_ParamDef def;
         std::memset(&def, 0, sizeof def);
@@ -37,7 +51,7 @@ PF_DLL_EXPORT PF_Err EffectMain(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_
         out_data->num_params = 2;
         return PF_ADD_PARAM(in_data, PF_PARAM_APPEND, &def);
     }
-    return cmd == PF_Cmd_SMART_PRE_RENDER ? PreRender(in_data, out_data) : PF_Err_NONE;
+    return cmd == PF_Cmd_SMART_PRE_RENDER ? PreRender(in_data, out_data, extra) : PF_Err_NONE;
 }
 
 PF_DLL_EXPORT PF_Err PluginDataEntryFunction(PF_PluginDataPtr data, PF_PluginDataCB callback) {

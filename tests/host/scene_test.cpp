@@ -85,6 +85,97 @@ TEST(SceneTest, ErrorsNameTheFileAndTheKey) {
               std::string::npos);
 }
 
+std::string TextErrorOf(const std::string& text) {
+    try {
+        ReadSceneText(text, "scene.json");
+    } catch (const SceneError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+std::string Nested(int depth, const std::string& open, const std::string& inner,
+                   const std::string& close) {
+    std::string text;
+    for (int i = 0; i < depth; ++i) {
+        text += open;
+    }
+    text += inner;
+    for (int i = 0; i < depth; ++i) {
+        text += close;
+    }
+    return text;
+}
+
+// Deep input ran the reader out of stack; now it is refused before it is built.
+TEST(SceneTextTest, DeepNestingIsRefusedWhereverItIs) {
+    const std::string head =
+        R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8}, "params": )";
+    std::string path = "scene.json: params.\"Gravity\"";
+    for (int level = 2; level < kMaxSceneNesting; ++level) {
+        path += "[0]";
+    }
+    EXPECT_EQ(TextErrorOf(head + R"({"Gravity": )" + Nested(150000, "[", "1", "]") + "}}"),
+              path + ": nested more than 64 levels deep; a scene needs only a few");
+    EXPECT_NE(TextErrorOf(head + R"({"Gravity": [{"frame": 0, "value": )" +
+                          Nested(100000, R"({"a": )", "1", "}") + "}]}}")
+                  .find("nested more than 64 levels"),
+              std::string::npos);
+    EXPECT_NE(TextErrorOf(R"({"format": "tarsivel-scene/1", "masks": )" +
+                          Nested(200000, "[", "", "]") + "}")
+                  .find("scene.json: masks[0][0]"),
+              std::string::npos);
+    // As deep as allowed: the reader's own checks take over.
+    EXPECT_EQ(
+        TextErrorOf(head + R"({"Gravity": )" + Nested(kMaxSceneNesting - 2, "[", "1", "]") + "}}"),
+        "no error");
+    EXPECT_NE(
+        TextErrorOf(head + R"({"Gravity": )" + Nested(kMaxSceneNesting - 1, "[", "1", "]") + "}}"),
+        "no error");
+}
+
+TEST(SceneTextTest, JsonFaultsNameTheKey) {
+    EXPECT_EQ(TextErrorOf(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                              "params": {"Gravity": 1e400}})"),
+              "scene.json: params.\"Gravity\": not valid JSON: number overflow parsing '1e400'");
+    EXPECT_EQ(TextErrorOf(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                              "masks": [{"vertices": [[0, 0], [1, -1e999]]}]})"),
+              "scene.json: masks[0].vertices[1][1]: not valid JSON: number overflow parsing "
+              "'-1e999'");
+    EXPECT_EQ(TextErrorOf(R"({"format": "tarsivel-scene/1",
+                              "layer": {"width": 8, "height": 8, "width": 16}})"),
+              "scene.json: layer.width: the key appears twice in its object; give it once");
+    EXPECT_EQ(TextErrorOf(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                              "params": {"Gravity": 1, "Gravity": 2}})"),
+              "scene.json: params.\"Gravity\": the key appears twice in its object; give it once");
+    // The same key in different objects is not a duplicate.
+    EXPECT_EQ(TextErrorOf(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                              "masks": [{"name": "a", "vertices": [[0, 0]]},
+                                        {"name": "b", "vertices": [[0, 0]]}]})"),
+              "no error");
+    EXPECT_NE(TextErrorOf(R"({"format": "tarsivel-scene/1", "layer": {)").find("not valid JSON"),
+              std::string::npos);
+}
+
+TEST(SceneTest, RangesAreSaidInTheUsersUnits) {
+    EXPECT_EQ(ErrorOf(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                          "time": {"fps": 0}})"),
+              "scene.json: time.fps: expected a number from 0.005 to 21474836.47");
+    EXPECT_EQ(ErrorOf(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                          "masks": [{"vertices": [{"pos": [0, 0], "in": [1e308, 0],
+                                                   "out": [0, 0]}]}]})"),
+              "scene.json: masks[0].vertices[0].in: expected x and y from -32768 to 32767.99 "
+              "pixels");
+    EXPECT_EQ(ErrorOf(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                          "masks": [{"vertices": [[-32768, 32767.99]]}]})"),
+              "no error");
+    const Scene both = Parse(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
+                                 "time": {"fps": 24, "time_scale": 2997, "time_step": 100}})");
+    EXPECT_EQ(both.timeScale, 2997u);
+    ASSERT_EQ(both.warnings.size(), 1u);
+    EXPECT_NE(both.warnings[0].find("time.fps: ignored"), std::string::npos);
+}
+
 TEST(SceneTest, MasksNeedUniqueNamesOtherThanNone) {
     EXPECT_NE(ErrorOf(R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8},
                           "masks": [{"name": "a", "vertices": [[0, 0]]},
@@ -165,12 +256,28 @@ TEST_F(ApplySceneTest, MaskChoiceByNameIndexOrNone) {
     ASSERT_EQ(Apply(R"({"Collision Mask": "Wall"})", masks), "");
     EXPECT_EQ(instance.Params().ValueAt(5, 0, 3000).c[0], 102.0);
     ASSERT_EQ(instance.Masks().IdAt(1), std::optional<PF_PathID>(102));
-    ASSERT_EQ(Apply(R"({"Collision Mask": 7})"), "");
+    ASSERT_EQ(Apply(R"({"Collision Mask": [{"frame": 0, "value": 7}, {"frame": 1, "value": 7},
+                                           {"frame": 2, "value": 2}]})",
+                    masks),
+              "");
     EXPECT_EQ(instance.Params().ValueAt(5, 0, 3000).c[0], 107.0);  // a deleted mask
+    EXPECT_EQ(warnings, std::vector<std::string>{
+                            "scene.json: params.\"Collision Mask\": Collision Mask 7: the scene "
+                            "has 2 masks; the rope collides with nothing"});
     ASSERT_EQ(Apply(R"({"Collision Mask": "none"})"), "");
     EXPECT_EQ(instance.Params().ValueAt(5, 0, 3000).c[0], 0.0);
     EXPECT_NE(Apply(R"({"Collision Mask": "Rock"})").find("no mask is named \"Rock\""),
               std::string::npos);
+}
+
+TEST_F(ApplySceneTest, IntegralNumbersAreIntegersEverywhere) {
+    ASSERT_EQ(Apply(R"({"Segments": 4.0, "Collision Mask": 1.0})", R"([{"vertices": [[0, 0]]}])"),
+              "");
+    EXPECT_EQ(instance.Params().ValueAt(1, 0, 3000).c[0], 4.0);
+    EXPECT_EQ(instance.Params().ValueAt(5, 0, 3000).c[0], 101.0);
+    EXPECT_TRUE(warnings.empty());
+    EXPECT_EQ(
+        Parse(R"({"format": "tarsivel-scene/1", "layer": {"width": 8.0, "height": 8}})").width, 8);
 }
 
 TEST_F(ApplySceneTest, WrongValuesNameTheParameter) {
@@ -183,7 +290,10 @@ TEST_F(ApplySceneTest, WrongValuesNameTheParameter) {
     EXPECT_EQ(Apply(R"({"Friction": 1})"),
               "scene.json: params.\"Friction\": the effect has no such parameter");
     EXPECT_NE(Apply(R"({"Physics": 1})").find("takes no value"), std::string::npos);
-    EXPECT_NE(Apply(R"({"Point B": [100000, 0]})").find("does not fit 16.16"), std::string::npos);
+    EXPECT_EQ(Apply(R"({"Point B": [100000, 0]})"),
+              "scene.json: params.\"Point B\": expected x and y from -32768 to 32767.99 pixels");
+    EXPECT_EQ(Apply(R"({"Point B": [0, -1e308]})"),
+              "scene.json: params.\"Point B\": expected x and y from -32768 to 32767.99 pixels");
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
 // The `tarsivel` command as a user runs it: a separate process, its files,
 // its exit codes and messages.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <OpenEXR/ImfChannelList.h>
+#include <OpenEXR/ImfHeader.h>
 #include <OpenEXR/ImfRgbaFile.h>
 
 #include <chrono>
@@ -241,6 +245,19 @@ TEST_F(CliTest, DumpMatchesTheRecordOfTheHostDrivenDirectly) {
     EXPECT_EQ(record["colorG"].get<float>(), direct.colorG);
 }
 
+TEST_F(CliTest, DumpNeverPaintsTheBackgroundThatRenderNeeds) {
+    // The image is missing: only a command that draws over the layer may notice.
+    const std::string scene = Scene("no_image.json", R"({"format": "tarsivel-scene/1",
+        "layer": {"width": 32, "height": 24, "background": {"image": "missing.png"}},
+        "time": {"fps": 30, "frames": 2}})");
+    const CliRun dump = Tarsivel("dump " + scene + " --frame 1");
+    EXPECT_EQ(dump.code, 0) << dump.err;
+    const CliRun render = Tarsivel("render " + scene + " -o " + (dir / "f_#.png").string());
+    EXPECT_EQ(render.code, 2);
+    EXPECT_NE(render.err.find("missing.png"), std::string::npos) << render.err;
+    EXPECT_FALSE(fs::exists(dir / "f_0.png"));
+}
+
 TEST_F(CliTest, InfoListsFortyParameters) {
     const CliRun info = Tarsivel("info");
     ASSERT_EQ(info.code, 0) << info.err;
@@ -276,6 +293,403 @@ TEST_F(CliTest, ErrorsSayWhatIsWrongWithTheRightExitCode) {
     EXPECT_EQ(leak.code, 3);
     EXPECT_NE(leak.err.find("PF ANSI Suite"), std::string::npos) << leak.err;
     EXPECT_FALSE(fs::exists(dir / "l.png"));
+
+    // A record that is not all numbers: render warns as dump does, naming the frame.
+    const CliRun nan =
+        Tarsivel("render " + scene1 + " " + misbehaving + " -o " + (dir / "n.png").string(),
+                 "TARSIVEL_MISBEHAVE=nan");
+    EXPECT_EQ(nan.code, 0) << nan.err;
+    EXPECT_NE(nan.err.find("warning: frame 0: 1 value of the record is not finite"),
+              std::string::npos)
+        << nan.err;
+    const CliRun dumped =
+        Tarsivel("dump " + scene1 + " " + misbehaving + " --frame 0", "TARSIVEL_MISBEHAVE=nan");
+    EXPECT_NE(dumped.err.find("warning: 1 value of the record is not finite; written as null"),
+              std::string::npos)
+        << dumped.err;
+}
+
+bool IsPng(const std::string& bytes) {
+    return bytes.rfind("\x89PNG\r\n\x1a\n", 0) == 0;
+}
+
+// Bits a channel of a PNG file: the IHDR's bit depth.
+int PngBits(const std::string& bytes) {
+    return bytes.size() > 24 ? int(uint8_t(bytes[24])) : 0;
+}
+
+Imf::PixelType ExrAlphaType(const fs::path& path) {
+    Imf::RgbaInputFile file(path.string().c_str());
+    return file.header().channels().findChannel("A")->type;
+}
+
+fs::perms PermsOf(const fs::path& path) {
+    return fs::status(path).permissions() & fs::perms::mask;
+}
+
+// Prefix of a command that runs as a user without privileges: as root, the
+// user "nobody"; otherwise the user the tests run as.
+std::string Unprivileged() {
+    return geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
+}
+
+// Links, pipes and devices are written to, never replaced by a plain file.
+TEST_F(CliTest, OutputsThatAreNotPlainFilesAreWrittenThrough) {
+    const std::string scene = SmallScene(1);
+    fs::create_directories(dir / "real");
+    fs::create_symlink("real/target.png", dir / "link.png");
+    ASSERT_EQ(Tarsivel("render " + scene + " -o " + (dir / "link.png").string()).code, 0);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.png"));
+    EXPECT_TRUE(IsPng(Slurp(dir / "real/target.png")));
+    std::ofstream(dir / "real/target.png") << "old";  // an existing target: replaced, link kept
+    ASSERT_EQ(Tarsivel("render " + scene + " -o " + (dir / "link.png").string()).code, 0);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.png"));
+    EXPECT_TRUE(IsPng(Slurp(dir / "real/target.png")));
+
+    const fs::path pipe = dir / "pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    std::string piped;
+    std::thread reader([&] { piped = Slurp(pipe); });
+    const CliRun throughPipe = Tarsivel("render " + scene + " -o " + pipe.string());
+    reader.join();
+    EXPECT_EQ(throughPipe.code, 0) << throughPipe.err;
+    EXPECT_TRUE(IsPng(piped));
+    EXPECT_TRUE(fs::is_fifo(pipe));
+
+    // Devices like /dev/null and /dev/full, made here (root only).
+    const fs::path null = dir / "null";
+    const fs::path full = dir / "full";
+    if (mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 ||
+        mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) {
+        GTEST_SKIP() << "devices cannot be made here";
+    }
+    EXPECT_EQ(Tarsivel("render " + scene + " -o " + null.string()).code, 0);
+    EXPECT_TRUE(fs::is_character_file(null));
+    const CliRun onFull = Tarsivel("render " + scene + " -o " + full.string());
+    EXPECT_EQ(onFull.code, 2);
+    EXPECT_NE(onFull.err.find("cannot write " + full.string() + ": No space left on device"),
+              std::string::npos)
+        << onFull.err;
+    EXPECT_TRUE(fs::is_character_file(full));
+}
+
+TEST_F(CliTest, ExistingFilesKeepTheirModeAndReadOnlyOnesAreKept) {
+    const std::string scene = SmallScene(1);
+    const fs::path privateFrame = dir / "private.png";
+    std::ofstream(privateFrame) << "old";
+    fs::permissions(privateFrame, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_EQ(Tarsivel("render " + scene + " -o " + privateFrame.string()).code, 0);
+    EXPECT_TRUE(IsPng(Slurp(privateFrame)));
+    EXPECT_EQ(PermsOf(privateFrame), fs::perms::owner_read | fs::perms::owner_write);
+
+    // Read-only for everyone, root included: refused, untouched.
+    const fs::path locked = dir / "locked.png";
+    std::ofstream(locked) << "keep";
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    for (const std::string& as : {std::string(), Unprivileged()}) {
+        fs::permissions(dir, fs::perms::all);
+        const CliRun refused = Tarsivel("render " + scene + " -o " + locked.string(), as);
+        EXPECT_EQ(refused.code, 2) << as;
+        EXPECT_NE(refused.err.find(locked.string() + ": the file exists and this user may not "
+                                                     "write it"),
+                  std::string::npos)
+            << refused.err;
+        EXPECT_EQ(Slurp(locked), "keep");
+        EXPECT_EQ(PermsOf(locked),
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    }
+
+    // A folder the user may not write: the user's file name and the reason.
+    fs::create_directories(dir / "rodir");
+    fs::permissions(dir / "rodir", fs::perms::owner_all | fs::perms::group_read |
+                                       fs::perms::group_exec | fs::perms::others_read |
+                                       fs::perms::others_exec);
+    if (geteuid() != 0) {
+        fs::permissions(dir / "rodir", fs::perms::owner_write, fs::perm_options::remove);
+    }
+    const CliRun denied =
+        Tarsivel("render " + scene + " -o " + (dir / "rodir/a_####.png").string(), Unprivileged());
+    EXPECT_EQ(denied.code, 2);
+    EXPECT_NE(denied.err.find("frame 0: cannot write " + (dir / "rodir/a_0000.png").string() +
+                              ": Permission denied"),
+              std::string::npos)
+        << denied.err;
+    EXPECT_TRUE(fs::is_empty(dir / "rodir"));
+}
+
+TEST_F(CliTest, SkipExistingRendersOnlyTheMissingFrames) {
+    const std::string scene = SmallScene(4);
+    const std::string pattern = (dir / "f_#.png").string();
+    std::ofstream(dir / "f_1.png") << "farmed elsewhere";
+    const CliRun skipping = Tarsivel("render " + scene + " --skip-existing -o " + pattern);
+    ASSERT_EQ(skipping.code, 0) << skipping.err;
+    EXPECT_EQ(Slurp(dir / "f_1.png"), "farmed elsewhere");
+    for (const char* name : {"f_0.png", "f_2.png", "f_3.png"}) {
+        EXPECT_TRUE(IsPng(Slurp(dir / name))) << name;
+    }
+    EXPECT_NE(skipping.err.find("3 frames in"), std::string::npos) << skipping.err;
+    EXPECT_NE(skipping.err.find("1 skipped"), std::string::npos) << skipping.err;
+    ASSERT_EQ(Tarsivel("render " + scene + " -s 1 -e 1 -o " + pattern).code, 0);
+    EXPECT_TRUE(IsPng(Slurp(dir / "f_1.png")));  // replaced without the option
+    EXPECT_NE(Tarsivel("render --help").out.find("replaced"), std::string::npos);
+}
+
+TEST_F(CliTest, TheExtensionDecidesTheFormat) {
+    const std::string scene = SmallScene(1);
+    ASSERT_EQ(Tarsivel("render " + scene + " -o " + (dir / "a.exr").string()).code, 0);
+    EXPECT_EQ(ExrAlphaType(dir / "a.exr"), Imf::HALF);
+    ASSERT_EQ(Tarsivel("render " + scene + " --depth 32 -o " + (dir / "b.EXR").string()).code, 0);
+    EXPECT_EQ(ExrAlphaType(dir / "b.EXR"), Imf::FLOAT);
+    const CliRun png32 = Tarsivel("render " + scene + " --depth 32 -o " + (dir / "c.png").string());
+    ASSERT_EQ(png32.code, 0);
+    EXPECT_EQ(PngBits(Slurp(dir / "c.png")), 16);
+    EXPECT_NE(png32.err.find("32-bit frames are written as 16-bit PNG"), std::string::npos);
+    ASSERT_EQ(Tarsivel("render " + scene + " -o " + (dir / "d.png").string()).code, 0);
+    EXPECT_EQ(PngBits(Slurp(dir / "d.png")), 8);
+    ASSERT_EQ(Tarsivel("render " + scene + " -o " + (dir / "e.raw").string()).code, 0);
+    EXPECT_EQ(Slurp(dir / "e.raw").substr(0, 4), "TRAW");
+
+    const CliRun jpg = Tarsivel("render " + scene + " -o " + (dir / "f.jpg").string());
+    EXPECT_EQ(jpg.code, 2);
+    EXPECT_NE(jpg.err.find("f.jpg: the extension decides the format: .png, .exr or .raw"),
+              std::string::npos)
+        << jpg.err;
+    EXPECT_EQ(Tarsivel("render " + scene + " -o " + (dir / "g.png").string() + " --contact-sheet " +
+                       (dir / "sheet.jpg").string())
+                  .code,
+              2);
+    const CliRun twoRuns = Tarsivel("render " + scene + " -o " + (dir / "h_##_##.png").string());
+    EXPECT_EQ(twoRuns.code, 2);
+    EXPECT_NE(twoRuns.err.find("more than one run of #"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "f.jpg"));
+    EXPECT_FALSE(fs::exists(dir / "g.png"));
+}
+
+TEST_F(CliTest, FileErrorsNameTheFileAndTheReason) {
+    const CliRun folder = Tarsivel("render " + dir.string());
+    EXPECT_EQ(folder.code, 2);
+    EXPECT_NE(folder.err.find(dir.string() + ": is a folder, not a scene file"), std::string::npos);
+    const CliRun missing = Tarsivel("render " + (dir / "nowhere.json").string());
+    EXPECT_NE(missing.err.find("nowhere.json: cannot open the scene file: No such file"),
+              std::string::npos);
+    fs::create_directories(dir / "bg");
+    for (const std::string image : {"bg", "missing.png"}) {
+        const std::string scene = Scene("bg.json", R"({"format": "tarsivel-scene/1",
+            "layer": {"width": 8, "height": 8, "background": {"image": ")" +
+                                                       image + R"("}}})");
+        const CliRun background = Tarsivel("render " + scene + " -o " + (dir / "x.png").string());
+        EXPECT_EQ(background.code, 2);
+        EXPECT_NE(background.err.find("layer.background.image: cannot open " +
+                                      (dir / image).string() + ": "),
+                  std::string::npos)
+            << background.err;
+    }
+    EXPECT_NE(Tarsivel("render " + Scene("deep.json", std::string(200000, '[')))
+                  .err.find("nested more than 64 levels"),
+              std::string::npos);
+}
+
+// Memory runs out inside a frame: the frame, the estimate and what to try.
+TEST_F(CliTest, OutOfMemoryNamesTheFrameAndWhatToTry) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer cannot start under a memory limit";
+#endif
+    const std::string scene = Scene("huge.json", R"({"format": "tarsivel-scene/1",
+        "layer": {"width": 8192, "height": 8192}, "render": {"depth": 32}, "time": {"frames": 2}})");
+    const CliRun run = Tarsivel("render " + scene + " -j 2 -o " + (dir / "h_#.raw").string(),
+                                "ulimit -v 2500000;");
+    EXPECT_NE(run.code, 0);
+    EXPECT_NE(run.err.find(": out of memory (a frame needs about"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("try -j 1, --downsample 2 or a lower --depth"), std::string::npos);
+    EXPECT_NE(run.err.find("failed: frame"), std::string::npos) << run.err;
+}
+
+// On a terminal a status line follows the frames in flight; elsewhere one
+// line a frame, with no terminal controls in logs.
+TEST_F(CliTest, StatusLineOnATerminalOnlyAndOneLineAFrameElsewhere) {
+    const std::string scene = SmallScene(4);
+    const std::string render =
+        std::string(TARSIVEL_CLI_PATH) + " render " + scene + " -o " + (dir / "t_#.png").string();
+    const std::string terminal = (dir / "terminal.txt").string();
+    ASSERT_EQ(std::system(("script -qec '" + render + "' /dev/null >" + terminal).c_str()), 0);
+    const std::string shown = Slurp(terminal);
+    EXPECT_NE(shown.find("\r\033[K[#"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("] 0/4  frame 0: 0 s"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("] 1/4  frame 1: 0 s  about 0 s left"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("] 4/4"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("4 frames in"), std::string::npos) << shown;
+
+    const CliRun logged = Tarsivel("render " + scene + " -o " + (dir / "l_#.png").string());
+    ASSERT_EQ(logged.code, 0);
+    EXPECT_EQ(logged.err.find('\r'), std::string::npos);
+    EXPECT_EQ(logged.err.find('\033'), std::string::npos);
+    for (int f = 0; f < 4; ++f) {
+        EXPECT_NE(logged.err.find("frame " + std::to_string(f) + " (" + std::to_string(f + 1) +
+                                  "/4): pre-render "),
+                  std::string::npos)
+            << logged.err;
+    }
+}
+
+class MovieTest : public CliTest {
+  protected:
+    // 95 × 63 pixels, 24 frames a second: odd sizes for the H.264 padding.
+    std::string OddScene() {
+        return Scene("odd.json", R"({"format": "tarsivel-scene/1",
+            "layer": {"width": 95, "height": 63},
+            "time": {"fps": 24, "frames": 10},
+            "masks": [{"name": "Floor", "vertices": [[10, 50], [86, 50], [86, 60], [10, 60]]}],
+            "params": {"Point A": [20, 10], "Point B": [{"frame": 0, "value": [76, 10]},
+                                                       {"frame": 3, "value": [60, 20]}],
+                       "Rope Length": 120, "Segments": 12, "Thickness Start": 5,
+                       "Thickness End": 2, "Rope Color": "#40C0FF", "Collision Mask": "Floor"}})");
+    }
+    // The movie decoded again by ffmpeg into raw pixels of `format`.
+    std::string Decode(const fs::path& movie, const std::string& format) {
+        const fs::path raw = dir / (movie.filename().string() + ".raw");
+        const std::string command = "ffmpeg -v error -y -i " + movie.string() +
+                                    " -f rawvideo -pix_fmt " + format + " " + raw.string();
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return Slurp(raw);
+    }
+    // Calls check(pixel, index) for every pixel of the frames f_0.png … of a
+    // movie of `width` × `height`: index counts pixels through the movie,
+    // and pixels past a frame's own size (padding) are transparent black.
+    template <class Check>
+    void ForEachPixel(int frames, int32_t width, int32_t height, Check check) {
+        for (int f = 0; f < frames; ++f) {
+            auto png = host::ReadPng((dir / ("f_" + std::to_string(f) + ".png")).string(),
+                                     host::PixelDepth::k8);
+            for (int32_t y = 0; y < height; ++y) {
+                for (int32_t x = 0; x < width; ++x) {
+                    const bool inside = x < png->Width() && y < png->Height();
+                    check(inside ? png->Read8(x, y) : PF_Pixel{0, 0, 0, 0},
+                          std::size_t((f * height + y) * width + x));
+                }
+            }
+        }
+    }
+    std::string Probe(const fs::path& movie, const std::string& entry) {
+        const fs::path out = dir / "probe.txt";
+        std::system(("ffprobe -v error -select_streams v:0 -show_entries stream=" + entry +
+                     " -of csv=p=0 " + movie.string() + " >" + out.string())
+                        .c_str());
+        std::string text = Slurp(out);
+        while (!text.empty() && (text.back() == '\n' || text.back() == ',')) {
+            text.pop_back();
+        }
+        return text;
+    }
+};
+
+TEST_F(MovieTest, ProResWithAlphaHoldsTheFramesInOrder) {
+    const std::string scene = OddScene();
+    ASSERT_EQ(Tarsivel("render " + scene + " -o " + (dir / "f_#.png").string()).code, 0);
+    const CliRun run = Tarsivel("render " + scene + " -j 3 -o " + (dir / "rope.mov").string());
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(Probe(dir / "rope.mov", "codec_name,profile,width,height,r_frame_rate,nb_frames"),
+              "prores,4444,95,63,24/1,10");
+    const std::string decoded = Decode(dir / "rope.mov", "rgba64le");
+    ASSERT_EQ(decoded.size(), std::size_t(10 * 95 * 63 * 8));
+    double sum = 0;
+    double worst = 0;
+    ForEachPixel(10, 95, 63, [&](const PF_Pixel& p, std::size_t index) {
+        const int expected[4] = {p.red, p.green, p.blue, p.alpha};
+        for (std::size_t c = 0; c < 4; ++c) {
+            const std::size_t at = index * 8 + 2 * c;
+            const int v = uint8_t(decoded[at]) | uint8_t(decoded[at + 1]) << 8;
+            const double error = std::abs(v / 65535.0 - expected[c] / 255.0);
+            sum += error;
+            worst = std::max(worst, error);
+        }
+    });
+    EXPECT_LE(sum / (10.0 * 95 * 63 * 4), 1.0 / 255);
+    EXPECT_LE(worst, 8.0 / 255);
+}
+
+// Chroma subsampling blurs the colour of thin lines, so the preview is
+// measured on the demo's frames, at a quarter size (240 × 135, an odd height).
+TEST_F(MovieTest, H264PreviewIsCompositedOverBlackAndPaddedToEvenSizes) {
+    const std::string demo =
+        std::string(TARSIVEL_EXAMPLES_DIR) + "/demo.json -s 0 -e 5 --downsample 4 -j 2 -o ";
+    ASSERT_EQ(Tarsivel("render " + demo + (dir / "f_#.png").string()).code, 0);
+    const CliRun run = Tarsivel("render " + demo + (dir / "demo.mp4").string());
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(Probe(dir / "demo.mp4", "codec_name,width,height,r_frame_rate,nb_frames"),
+              "h264,240,136,30/1,6");
+    const std::string decoded = Decode(dir / "demo.mp4", "rgb24");
+    ASSERT_EQ(decoded.size(), std::size_t(6 * 240 * 136 * 3));
+    double squares = 0;
+    ForEachPixel(6, 240, 136, [&](const PF_Pixel& p, std::size_t index) {
+        const int expected[3] = {p.red * p.alpha / 255, p.green * p.alpha / 255,
+                                 p.blue * p.alpha / 255};
+        for (std::size_t c = 0; c < 3; ++c) {
+            const double d = uint8_t(decoded[index * 3 + c]) - expected[c];
+            squares += d * d;
+        }
+    });
+    const double psnr = 10 * std::log10(255.0 * 255.0 / (squares / (6.0 * 240 * 136 * 3)));
+    EXPECT_GE(psnr, 35.0);
+}
+
+TEST_F(MovieTest, AMissingOrFailingFfmpegIsNamedAndLeavesNoMovie) {
+    const std::string scene = OddScene();
+    fs::create_directories(dir / "empty");
+    const CliRun missing = Tarsivel("render " + scene + " -o " + (dir / "a.mov").string(),
+                                    "PATH=" + (dir / "empty").string());
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_NE(missing.err.find("needs ffmpeg, which is not on PATH"), std::string::npos)
+        << missing.err;
+
+    fs::create_directories(dir / "broken");
+    std::ofstream(dir / "broken/ffmpeg") << "#!/bin/sh\necho 'Unknown encoder boom' >&2\nexit 1\n";
+    fs::permissions(dir / "broken/ffmpeg", fs::perms::owner_all);
+    const CliRun broken = Tarsivel("render " + scene + " -o " + (dir / "b.mp4").string(),
+                                   "PATH=" + (dir / "broken").string() + ":/usr/bin:/bin");
+    EXPECT_EQ(broken.code, 2);
+    EXPECT_NE(broken.err.find("ffmpeg"), std::string::npos) << broken.err;
+    EXPECT_NE(broken.err.find("Unknown encoder boom"), std::string::npos) << broken.err;
+
+    const CliRun numbered = Tarsivel("render " + scene + " -o " + (dir / "c_##.mov").string());
+    EXPECT_EQ(numbered.code, 2);
+    EXPECT_NE(numbered.err.find("a movie is one file"), std::string::npos);
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name.find(".mov") == std::string::npos &&
+                    name.find(".mp4") == std::string::npos)
+            << name;
+    }
+}
+
+TEST_F(MovieTest, InterruptedMovieLeavesNothing) {
+    const std::string scene = SmallScene(3000);
+    const fs::path movie = dir / "long.mov";
+    const pid_t child = fork();
+    if (child == 0) {
+        const std::string command = std::string("exec ") + TARSIVEL_CLI_PATH + " render " + scene +
+                                    " -o " + movie.string() + " 2>" + (dir / "err.txt").string();
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Wait until ffmpeg has written some of the movie, then stop the render.
+    bool started = false;
+    for (int i = 0; i < 200 && !started; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        for (const auto& entry : fs::directory_iterator(dir)) {
+            started =
+                started || (entry.path().filename().string().find(".tmp") != std::string::npos &&
+                            fs::file_size(entry.path()) > 0);
+        }
+    }
+    EXPECT_TRUE(started);
+    kill(child, SIGINT);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGINT) << status;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_EQ(name.find("long"), std::string::npos) << name;
+    }
 }
 
 TEST_F(CliTest, DemoSceneRendersAtReducedSize) {

@@ -150,5 +150,23 @@ TEST_F(WindowsInfo, MissingPluginIsAUsageError) {
     EXPECT_NE(run.err.find("cannot load"), std::string::npos) << run.err;
 }
 
+// The Windows build writes raw frames only, and says so for any other extension.
+TEST_F(WindowsInfo, OutputsOtherThanRawAreRefusedByTheirExtension) {
+    const std::string scene = Quoted(
+        WindowsPath(std::filesystem::path(TARSIVEL_WINDOWS_SCENES_DIR) / "windy_nodes.json"));
+    for (const char* name : {"frame.png", "frame.exr", "movie.mov", "movie.mp4", "frame.jpg"}) {
+        const ProcessRun run = RunWindowsTarsivel(
+            "render " + scene + " -s 0 -e 0 -o " + Quoted(WindowsPath(scratch / name)), scratch);
+        EXPECT_EQ(run.code, 2) << name;
+        EXPECT_NE(run.err.find("this build writes raw pixel files only"), std::string::npos)
+            << run.err;
+        EXPECT_FALSE(std::filesystem::exists(scratch / name));
+    }
+    const ProcessRun twoRuns = RunWindowsTarsivel(
+        "render " + scene + " -o " + Quoted(WindowsPath(scratch / "f_##_##.raw")), scratch);
+    EXPECT_EQ(twoRuns.code, 2);
+    EXPECT_NE(twoRuns.err.find("more than one run of #"), std::string::npos) << twoRuns.err;
+}
+
 }  // namespace
 }  // namespace tarsivel::testing

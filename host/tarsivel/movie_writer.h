@@ -1,0 +1,79 @@
+// Movies through ffmpeg, the way compositors take a rendered rope: frames are
+// piped in frame order, as raw pixels, to one ffmpeg process found on PATH,
+// which writes a temporary file that is put in place once complete.
+// - .mov: ProRes 4444 with alpha (10-bit), the scene's frame rate.
+// - .mp4: H.264 for previews, composited over black, odd sizes padded with
+//   black to even ones.
+#ifndef TARSIVEL_HOST_TARSIVEL_MOVIE_WRITER_H
+#define TARSIVEL_HOST_TARSIVEL_MOVIE_WRITER_H
+
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "host/image_world.h"
+#include "host/tarsivel/output_files.h"
+#include "host/tarsivel/output_format.h"
+
+namespace tarsivel::cli {
+
+struct MovieSettings {
+    OutputFormat format;  // kMov or kMp4
+    int32_t width;
+    int32_t height;
+    uint32_t timeScale;  // frames per second: timeScale / timeStep
+    int32_t timeStep;
+    int first;   // the first frame piped
+    int window;  // how far ahead of the next frame to pipe a frame may be rendered
+};
+
+// Every failure is an ExitError naming ffmpeg or the file.
+class MovieWriter {
+  public:
+    // Starts ffmpeg; throws when it is not on PATH or cannot start.
+    MovieWriter(const std::string& path, const MovieSettings& settings);
+    // Unless finished: stops ffmpeg; no movie and no temporary file remain.
+    ~MovieWriter();
+    MovieWriter(const MovieWriter&) = delete;
+    MovieWriter& operator=(const MovieWriter&) = delete;
+
+    // Waits until `frame` is near enough to the next frame to pipe (memory
+    // stays bounded when frames are rendered at once); false once abandoned.
+    bool WaitForTurn(int frame);
+    // Takes the frame's pixels; pipes it and every waiting successor once its
+    // turn comes. Thread-safe.
+    void Add(int frame, const host::ImageWorld& image);
+    // A frame will never come: stops every wait.
+    void Abandon();
+    // Ends the input, waits for ffmpeg and puts the movie in place.
+    void Finish();
+
+  private:
+    void PipeLocked(int frame, const std::vector<uint8_t>& bytes);
+    [[noreturn]] void FailLocked(const std::string& what);
+    // Ends ffmpeg's input and waits for it; its wait status.
+    int StopFfmpeg();
+
+    std::string path_;
+    MovieSettings settings_;
+    PendingOutput output_;
+    int log_ = -1;  // ffmpeg's messages
+    long pid_ = -1;
+    int pipe_ = -1;
+    std::mutex mutex_;
+    std::condition_variable turn_;
+    int next_;
+    bool abandoned_ = false;
+    std::map<int, std::vector<uint8_t>> waiting_;
+};
+
+// Where ffmpeg is on PATH, or "".
+std::string FindFfmpeg();
+
+}  // namespace tarsivel::cli
+
+#endif

@@ -1,0 +1,339 @@
+// The broad phase may only skip tests whose outcome is "nothing happens". Every case here runs the
+// all-pairs passes and the binned ones side by side and demands the same bits in every node,
+// whole steps included. Random cases rarely land where skipping is delicate (a gap within a few
+// ulps of the contact radius or the collision distance, huge or non-finite coordinates), so the
+// generators put cases there on purpose.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "physics/broad_phase.h"
+#include "physics/collider_contacts.h"
+#include "physics/self_collision_pass.h"
+#include "tests/physics/rope_test_support.h"
+
+namespace tarsivel {
+namespace {
+
+using physics_test::FreeAnchors;
+using physics_test::SameBits;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// A value `ulps` representable doubles away from v (towards +infinity for positive counts).
+double UlpsAway(double v, int ulps) {
+    for (; ulps > 0; --ulps) {
+        v = std::nextafter(v, kInf);
+    }
+    for (; ulps < 0; ++ulps) {
+        v = std::nextafter(v, -kInf);
+    }
+    return v;
+}
+
+class CaseMaker {
+  public:
+    explicit CaseMaker(uint64_t seed) : random_(seed) {}
+
+    double Uniform(double lo, double hi) {
+        return std::uniform_real_distribution<>(lo, hi)(random_);
+    }
+    int Int(int lo, int hi) { return std::uniform_int_distribution<>(lo, hi)(random_); }
+    bool Chance(double p) { return Uniform(0.0, 1.0) < p; }
+    double Magnitude() {
+        static constexpr double kScales[] = {1.0, 10.0, 1e3, 1e6};
+        return kScales[Int(0, 3)];
+    }
+
+    // A wandering chain of nodes around `centre`, some coincident, some torn, ends sometimes
+    // pinned; a little velocity so that bounce, friction and the across-edge normal have work.
+    Rope MakeRope(int nodes, Vec2 centre, double step) {
+        Rope rope;
+        Vec2 p = centre;
+        for (int i = 0; i < nodes; ++i) {
+            if (i > 0 && !Chance(0.05)) {
+                p.x += Uniform(-step, step);
+                p.y += Uniform(-step, step);
+            }
+            rope.push_back({p.x, p.y, p.x + Uniform(-0.3, 0.3) * step,
+                            p.y + Uniform(-0.3, 0.3) * step, false, Chance(0.05)});
+        }
+        rope.front().pinned = Chance(0.3);
+        rope.back().pinned = Chance(0.3);
+        return rope;
+    }
+
+    // Edges near the rope: random ones, degenerate ones, ones through nodes, ones parallel to a
+    // link at a distance within a few ulps of the radius, now and then a wild one.
+    std::vector<MaskCollider> MakeEdges(const Rope& rope, int count, double radius, double step) {
+        std::vector<MaskCollider> edges;
+        for (int i = 0; i < count; ++i) {
+            const RopeParticle& a =
+                rope[static_cast<std::size_t>(Int(0, static_cast<int>(rope.size()) - 2))];
+            const std::size_t k = static_cast<std::size_t>(&a - rope.data());
+            const RopeParticle& b = rope[k + 1];
+            switch (Int(0, 9)) {
+                case 0:  // Zero length, near a node.
+                    edges.push_back({a.x + radius, a.y, a.x + radius, a.y});
+                    break;
+                case 1:  // Through node a exactly.
+                    edges.push_back({a.x - step, a.y, a.x + step, a.y});
+                    break;
+                case 2:  // Crossing the link, parallel shifted copies of it.
+                    edges.push_back({b.x, a.y, a.x, b.y});
+                    break;
+                case 3: {  // Axis-aligned at the radius, give or take a few ulps, beside the box.
+                    const double x = UlpsAway(std::max(a.x, b.x) + radius, Int(-4, 4));
+                    edges.push_back({x, a.y - step, x, a.y + step});
+                    break;
+                }
+                case 4: {  // Below the box at the radius.
+                    const double y = UlpsAway(std::max(a.y, b.y) + radius, Int(-4, 4));
+                    edges.push_back({a.x - step, y, b.x + step, y});
+                    break;
+                }
+                case 5: {  // Parallel to the link, offset by the radius along its normal.
+                    const double dx = b.x - a.x;
+                    const double dy = b.y - a.y;
+                    const double len = std::sqrt(dx * dx + dy * dy);
+                    if (len > 0.0) {
+                        const double off = UlpsAway(radius, Int(-3, 3));
+                        edges.push_back({a.x - dy / len * off, a.y + dx / len * off,
+                                         b.x - dy / len * off, b.y + dx / len * off});
+                    }
+                    break;
+                }
+                case 6:
+                    if (Chance(0.15)) {  // Wild: beyond every sane layer, or not a number.
+                        static constexpr double kWild[] = {1e160, -1e160, 1e100, 1e70, kNaN, kInf};
+                        const double w = kWild[Int(0, 5)];
+                        edges.push_back({a.x, a.y, Chance(0.5) ? w : a.x + w, a.y + step});
+                        break;
+                    }
+                    [[fallthrough]];
+                default: {  // Anywhere around the rope, short or long.
+                    const double spread = step * Uniform(1.0, 40.0);
+                    const double len =
+                        step * (Chance(0.1) ? Uniform(10.0, 200.0) : Uniform(0.0, 3.0));
+                    const double x = a.x + Uniform(-spread, spread);
+                    const double y = a.y + Uniform(-spread, spread);
+                    const double angle = Uniform(0.0, 6.283185307179586);
+                    edges.push_back({x, y, x + std::cos(angle) * len, y + std::sin(angle) * len});
+                    break;
+                }
+            }
+        }
+        return edges;
+    }
+
+  private:
+    std::mt19937_64 random_;
+};
+
+bool SameAnchorBits(const std::vector<StickAnchor>& a, const std::vector<StickAnchor>& b) {
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::bit_cast<uint64_t>(a[i].x) != std::bit_cast<uint64_t>(b[i].x) ||
+            std::bit_cast<uint64_t>(a[i].y) != std::bit_cast<uint64_t>(b[i].y) ||
+            a[i].active != b[i].active) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One contact pass, both ways, from the same rope and edges.
+void ExpectSameContactPass(const Rope& start, const std::vector<MaskCollider>& edges, double radius,
+                           double stick, BroadPhaseStats& stats) {
+    const auto segments = static_cast<int32_t>(start.size()) - 1;
+    Rope plain = start;
+    Rope binned = start;
+    std::vector<StickAnchor> plainAnchors = FreeAnchors(start);
+    std::vector<StickAnchor> binnedAnchors = FreeAnchors(start);
+    EdgeBins bins;
+    bins.Reserve(edges.size());
+    bins.Build(edges, radius);
+    IndexSet candidates;
+    candidates.Reset(edges.size());
+    // Two passes, so the second starts from pushed nodes and caught anchors.
+    for (int pass = 0; pass < 2; ++pass) {
+        ResolveColliderContacts(plain, edges, radius, 0.3, 0.4, 0.5, stick, segments, plainAnchors);
+        ResolveColliderContacts(binned, edges, radius, 0.3, 0.4, 0.5, stick, segments,
+                                binnedAnchors, bins, candidates, &stats);
+    }
+    ASSERT_TRUE(SameBits(plain, binned));
+    ASSERT_TRUE(SameAnchorBits(plainAnchors, binnedAnchors));
+}
+
+TEST(BroadPhase, ContactPassMatchesAllPairsBitForBit) {
+    CaseMaker make(20261208);
+    BroadPhaseStats stats;
+    for (int c = 0; c < 3000; ++c) {
+        const double scale = make.Magnitude();
+        const double step = make.Uniform(0.5, 20.0);
+        const Vec2 centre{make.Uniform(-scale, scale), make.Uniform(-scale, scale)};
+        const Rope rope = make.MakeRope(make.Int(2, 40), centre, step);
+        // Radii from nothing to far larger than the rope, now and then wild.
+        static constexpr double kRadii[] = {0.0, 1e-7, 0.5, 3.75, 40.0, 1e4, -3.0, kNaN, kInf};
+        const double radius =
+            make.Chance(0.8) ? make.Uniform(0.1, 2.0) * step : kRadii[make.Int(0, 8)];
+        const double edgeRadius = std::isfinite(radius) ? std::abs(radius) : 1.0;
+        const auto edges = make.MakeEdges(rope, make.Int(0, 60), edgeRadius, step);
+        ExpectSameContactPass(rope, edges, radius, make.Chance(0.3) ? 0.5 : 0.0, stats);
+        if (HasFatalFailure()) {
+            FAIL() << "case " << c;
+        }
+    }
+    // Sanity of the generator: most tests skipped, yet many contacts still tested.
+    EXPECT_LT(stats.closestPointTests, stats.linkEdgePairs / 2);
+    EXPECT_GT(stats.closestPointTests, 1000);
+}
+
+TEST(BroadPhase, ContactPassAlwaysTestsWildEdges) {
+    // Far beyond the layer the closest-point products overflow (from about 1e77 on, not only
+    // where the squares do) and the distance can come out NaN, which counts as a contact: such an
+    // edge is never rejected by its box, however far it lies.
+    for (const double far : {1e64, 1e100, 1e140, 1e160, 1e300, kInf, kNaN}) {
+        Rope rope{{0.0, 0.0, 0.0, 0.0, false, false}, {10.0, 0.0, 10.0, 0.0, false, false}};
+        std::vector<MaskCollider> edges(12, MaskCollider{500.0, 500.0, 520.0, 500.0});
+        edges[5] = {far, far, 2.0 * far, far * 0.5};
+        BroadPhaseStats stats;
+        ExpectSameContactPass(rope, edges, 3.0, 0.0, stats);
+        EXPECT_EQ(stats.closestPointTests, 2) << far;  // The wild edge, once in each pass.
+    }
+}
+
+TEST(BroadPhase, WholeStepsMatchAllPairsBitForBit) {
+    CaseMaker make(7);
+    BroadPhaseStats stats;
+    for (int c = 0; c < 600; ++c) {
+        const double scale = make.Magnitude();
+        const double step = make.Uniform(1.0, 15.0);
+        const bool selfCollision = make.Chance(0.5);
+        const int nodes = selfCollision ? make.Int(3, 110) : make.Int(3, 40);
+        const Vec2 centre{make.Uniform(-scale, scale), make.Uniform(-scale, scale)};
+        Rope rope = make.MakeRope(nodes, centre, step);
+        for (RopeParticle& node : rope) {
+            node.pinned = false;
+        }
+        RopeStepSettings settings = physics_test::DriverSettings(nodes - 1, step * (nodes - 1));
+        settings.anchorA = settings.prevAnchorA = {rope.front().x, rope.front().y};
+        settings.anchorB = {rope.back().x + make.Uniform(-step, step), rope.back().y};
+        settings.prevAnchorB = {rope.back().x, rope.back().y};
+        settings.attachA = make.Chance(0.7);
+        settings.attachB = make.Chance(0.5);
+        settings.selfCollision = selfCollision;
+        settings.tearing = make.Chance(0.3);
+        settings.tearThresholdPercent = 60.0;
+        settings.staticFriction = make.Uniform(0.0, 1.0);
+        settings.kineticFriction = make.Uniform(0.0, 1.0);
+        settings.bounce = make.Uniform(0.0, 1.0);
+        settings.stick = make.Chance(0.3) ? 0.5 : 0.0;
+        settings.windX = make.Uniform(-200.0, 200.0);
+        settings.turbulenceAmount = 50.0;
+        settings.turbulenceFrequency = 1.0;
+        settings.substeps = make.Int(1, 3);
+        settings.thickness =
+            make.Chance(0.9) ? make.Uniform(0.2, 2.5) * step : make.Uniform(0.0, 40.0) * step;
+        const double radius = settings.thickness * 0.5;
+        const auto start = make.MakeEdges(rope, make.Int(0, 50), radius, step);
+        std::vector<MaskCollider> end = start;
+        if (make.Chance(0.5)) {  // Colliders that move during the frame.
+            for (MaskCollider& e : end) {
+                e.x0 += step;
+                e.y1 -= step * 0.5;
+            }
+        }
+        settings.collidersStart = start;
+        settings.collidersEnd = end;
+        Rope plain = rope;
+        Rope binned = rope;
+        for (int frame = 0; frame < 2; ++frame) {
+            StepRopeAllPairs(plain, settings);
+            StepRope(binned, settings, stats);
+            settings.time += settings.frameDuration;
+        }
+        ASSERT_TRUE(SameBits(plain, binned)) << "case " << c;
+    }
+    EXPECT_LT(stats.closestPointTests, stats.linkEdgePairs);
+    EXPECT_LT(stats.selfCollisionTests, stats.selfCollisionPairs);
+}
+
+// Node pairs a collision distance apart along an axis, give or take a few ulps, at magnitudes
+// from 1 to 1e6, in a rope long enough to be binned.
+TEST(BroadPhase, SelfCollisionPassMatchesAllPairsBitForBit) {
+    CaseMaker make(99);
+    BroadPhaseStats stats;
+    for (int c = 0; c < 1500; ++c) {
+        const double scale = make.Magnitude();
+        const double minDistance = make.Chance(0.9)
+                                       ? make.Uniform(0.5, 10.0)
+                                       : std::array{0.0, -2.0, kNaN, kInf, 1e-9}[make.Int(0, 4)];
+        const double gap = std::isfinite(minDistance) ? std::abs(minDistance) : 1.0;
+        const Vec2 centre{make.Uniform(-scale, scale), make.Uniform(-scale, scale)};
+        Rope rope = make.MakeRope(make.Int(40, 130), centre, gap * make.Uniform(0.2, 1.5));
+        for (int i = 0; i < 12; ++i) {
+            const auto l = static_cast<std::size_t>(make.Int(0, static_cast<int>(rope.size()) - 1));
+            const auto j = static_cast<std::size_t>(make.Int(0, static_cast<int>(rope.size()) - 1));
+            const bool alongX = make.Chance(0.5);
+            rope[j].x = alongX ? UlpsAway(rope[l].x + gap, make.Int(-3, 3)) : rope[l].x;
+            rope[j].y = alongX ? rope[l].y : UlpsAway(rope[l].y - gap, make.Int(-3, 3));
+        }
+        if (make.Chance(0.02)) {
+            rope[static_cast<std::size_t>(make.Int(0, 39))].x = make.Chance(0.5) ? kNaN : 1e200;
+        }
+        Rope plain = rope;
+        Rope binned = rope;
+        NodeBins bins;
+        bins.Reserve(rope.size());
+        for (int pass = 0; pass < 3; ++pass) {
+            ResolveSelfCollisions(plain, minDistance);
+            ResolveSelfCollisions(binned, minDistance, bins, &stats);
+        }
+        ASSERT_TRUE(SameBits(plain, binned)) << "case " << c;
+    }
+    EXPECT_GT(stats.selfCollisionFallbacks, 0);
+    EXPECT_LT(stats.selfCollisionTests, stats.selfCollisionPairs / 2);
+}
+
+TEST(BroadPhase, IndexSetVisitsMembersInOrderIncludingOnesAddedAhead) {
+    IndexSet set;
+    set.Reset(200);
+    for (std::size_t i : {150u, 3u, 64u, 63u, 3u}) {
+        set.Insert(i);
+    }
+    std::vector<std::size_t> seen;
+    for (std::size_t i = set.Next(0); i < set.Size(); i = set.Next(i + 1)) {
+        seen.push_back(i);
+        if (i == 63) {
+            set.Insert(10);   // Behind: not visited again.
+            set.Insert(199);  // Ahead: visited.
+        }
+    }
+    EXPECT_EQ(seen, (std::vector<std::size_t>{3, 63, 64, 150, 199}));
+    set.ClearFrom(64);
+    EXPECT_EQ(set.Next(11), 63u);
+    EXPECT_EQ(set.Next(64), set.Size());
+    set.InsertAll();
+    EXPECT_EQ(set.Next(199), 199u);
+}
+
+TEST(BroadPhase, BoxTestNeverRejectsWildOrNaNBounds) {
+    const SegmentBounds near = BoundsOf(0, 0, 10, 0);
+    const double pad = PaddedContactRadius(3.0);
+    EXPECT_TRUE(MayTouch(near, BoundsOf(0, 3, 10, 3), pad));
+    EXPECT_FALSE(MayTouch(near, BoundsOf(0, 3.001, 10, 3.001), pad));
+    EXPECT_TRUE(MayTouch(near, BoundsOf(kNaN, 500, 10, 500), pad));
+    EXPECT_TRUE(MayTouch(near, BoundsOf(1e64, 500, 10, 500), pad));
+    EXPECT_TRUE(MayTouch(BoundsOf(0, kInf, 1, 1), BoundsOf(500, 500, 510, 500), pad));
+    EXPECT_TRUE(MayTouch(near, BoundsOf(500, 500, 510, 500), PaddedContactRadius(kNaN)));
+}
+
+}  // namespace
+}  // namespace tarsivel
