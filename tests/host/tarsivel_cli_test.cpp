@@ -93,7 +93,18 @@ TEST_F(CliTest, CudaSaysWhatIsMissingAndRendersThroughADriver) {
         const CliRun none = Tarsivel("render " + scene + " --renderer cuda" + output);
         EXPECT_EQ(none.code, 2);
         EXPECT_NE(none.err.find("no CUDA driver on this machine"), std::string::npos) << none.err;
+        // The plug-in, asked all the same, declines for the same reason.
+        const CliRun info = Tarsivel("info --gpu");
+        EXPECT_EQ(info.code, 0);
+        EXPECT_NE(info.out.find("  CUDA, device 0 (the host has none: no CUDA driver on this "
+                                "machine (libcuda.so.1 cannot be loaded)): declined: no CUDA "
+                                "driver on this machine (libcuda.so.1 cannot be loaded)\n"),
+                  std::string::npos)
+            << info.out;
     }
+    const CliRun info =
+        Tarsivel("info --gpu", std::string("LD_LIBRARY_PATH=") + TARSIVEL_FAKE_CUDA_DIR);
+    EXPECT_NE(info.out.find("  CUDA, Fake GPU: accepted\n"), std::string::npos) << info.out;
     // On the fake driver every frame goes through device set-up, upload,
     // launch and set-down; the fake runs no kernel.
     const CliRun fake = Tarsivel("render " + scene + " --renderer cuda --depth 32" + output,
