@@ -15,8 +15,11 @@ namespace {
 #if defined(_WIN32)
 constexpr char kLibraryName[] = "nvcuda.dll";
 
+// The display driver installs it in the system folder; looking only there
+// keeps a file of that name beside the host from being loaded instead.
 void* OpenLibrary() {
-    return reinterpret_cast<void*>(LoadLibraryA(kLibraryName));
+    return reinterpret_cast<void*>(
+        LoadLibraryExA(kLibraryName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
 }
 
 void* Symbol(void* library, const char* name) {
