@@ -20,11 +20,14 @@ enum { PF_GPU_Framework_NONE = 0, PF_GPU_Framework_OPENCL = 1, PF_GPU_Framework_
  * CUDA (driver API): devicePV carries the CUdevice, the device's ordinal, as an
  * integer cast to a pointer (so device 0 is a null pointer); contextPV the
  * CUcontext the host renders in, or null; command_queuePV the CUstream the host
- * renders on, null for the default stream; platformPV is null. A host that
- * renders with CUDA makes its context current on the thread that calls the
- * effect. The effect uses the calling thread's current context when there is
- * one, else the primary context of the device in devicePV, and launches on the
- * default stream, waiting for the kernel before the render returns. */
+ * renders on, null for the default stream; platformPV is null. A host may
+ * also make its context current on the thread that calls the effect. The
+ * effect uses the calling thread's current context when there is one, else
+ * the primary context of the device in devicePV; it never resets or destroys
+ * a context it did not make. It launches on the default stream and waits for
+ * the kernel before the render returns. The reference host fills in devicePV and
+ * contextPV (its reference on the device's primary context) and makes no
+ * context current. */
 typedef struct PF_GPUDeviceInfo {
     PF_GPU_Framework device_framework;
     PF_Boolean compatibleB;

@@ -1,7 +1,6 @@
 #include "render/cuda_driver.h"
 
 #include <cstring>
-#include <mutex>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -118,17 +117,15 @@ LoadedDriver Load() {
 }  // namespace
 
 const CudaDriver* LoadCudaDriver(std::string* why) {
-    static std::once_flag once;
-    static LoadedDriver* loaded = nullptr;
-    // Never destroyed: renders may still run while the process exits.
-    std::call_once(once, [] { loaded = new LoadedDriver(Load()); });
-    if (!loaded->ready) {
+    // Made once, thread-safely; the library itself is never closed.
+    static const LoadedDriver loaded = Load();
+    if (!loaded.ready) {
         if (why != nullptr) {
-            *why = loaded->why;
+            *why = loaded.why;
         }
         return nullptr;
     }
-    return &loaded->driver;
+    return &loaded.driver;
 }
 
 std::string CudaErrorText(const CudaDriver& driver, CUresult result) {

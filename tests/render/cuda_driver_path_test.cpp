@@ -381,11 +381,16 @@ TEST_F(CudaDriverPathTest, ADeviceWhoseModuleCannotBeHadIsDeclinedWithEverything
 }
 
 TEST_F(CudaDriverPathTest, ACudaFrameWithoutGpuDataIs512AndTouchesNothing) {
-    const host::FrameOutcome frame = RenderFrame();
-    EXPECT_EQ(frame.err, PF_Err_INTERNAL_STRUCT_DAMAGED);
+    auto input = device->NewWorld(20, 12);
+    auto output = device->NewWorld(20, 12);
+    RopeRenderData handMade = SaggingRope(20, 12, 8, true);
+    fake->ClearRecord();
+    const host::CommandResult result = RenderRecord(handMade, *input, *output);
+    EXPECT_EQ(result.err, PF_Err_INTERNAL_STRUCT_DAMAGED);
+    EXPECT_TRUE(result.Balanced()) << result.BalanceReport();
+    EXPECT_EQ(fake->Calls("cuMemAlloc_v2"), 0);
     EXPECT_EQ(fake->Calls("cuLaunchKernel"), 0);
-    EXPECT_TRUE(fake->launches.empty());
-    ExpectNothingLeftOver();
+    EXPECT_EQ(controls_.depth(), 0);
 }
 
 TEST_F(CudaDriverPathTest, ABuildWithoutDeviceCodeDeclines) {

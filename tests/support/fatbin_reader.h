@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -101,11 +100,16 @@ inline std::vector<std::size_t> PtxParameterSizes(const std::string& ptx, const 
     }
     const std::size_t end = ptx.find(')', start);
     const std::string list = ptx.substr(start, end - start);
+    // Each parameter reads ".param .u64 name" (or .b32, .s32, .f32, ...).
     std::vector<std::size_t> sizes;
-    static const std::regex parameter(R"(\.param\s+\.[bsuf](8|16|32|64)\s)");
-    for (auto it = std::sregex_iterator(list.begin(), list.end(), parameter);
-         it != std::sregex_iterator(); ++it) {
-        sizes.push_back(std::stoul((*it)[1].str()) / 8);
+    for (std::size_t at = list.find(".param"); at != std::string::npos;
+         at = list.find(".param", at + 1)) {
+        std::size_t type = list.find('.', at + 6);
+        if (type == std::string::npos || type + 2 >= list.size() ||
+            std::string("bsuf").find(list[type + 1]) == std::string::npos) {
+            return {};
+        }
+        sizes.push_back(std::stoul(list.substr(type + 2)) / 8);
     }
     return sizes;
 }
