@@ -19,6 +19,7 @@
 #include "host/scene_setup.h"
 #include "host/smart_render_session.h"
 #include "hostapi/pf_out_flags.h"
+#include "hostapi/pf_suites.h"
 #include "physics/rope_render_data.h"
 #include "support/loaded_plugin.h"
 #include "tests/support/embedded_fatbin_check.h"
@@ -378,6 +379,34 @@ TEST_F(CudaDriverPathTest, ADeviceWhoseModuleCannotBeHadIsDeclinedWithEverything
     EXPECT_EQ(std::string(SetUpCuda().out.return_msg),
               "the kernel's CUDA module cannot be loaded on this GPU: "
               "CUDA_ERROR_NO_BINARY_FOR_GPU (209)");
+}
+
+TEST_F(CudaDriverPathTest, SetDownWithoutTheHandleSuiteHasReleasedTheModuleAlready) {
+    if (!HasDeviceCode()) {
+        GTEST_SKIP() << "built without CUDA device code";
+    }
+    const long handlesBefore = host::CountHandles().Live();
+    ASSERT_EQ(SetUpCuda().err, PF_Err_NONE);
+    void* handle = gpuData;
+    gpuData = nullptr;
+
+    host::EffectInstance withoutHandles(library->EntryPoint(), kWidth, kHeight);
+    withoutHandles.Suites().Withdraw(kPFHandleSuite, kPFHandleSuiteVersion2);
+    PF_GPUDeviceSetdownInput input{handle, PF_GPU_Framework_CUDA, 0};
+    PF_GPUDeviceSetdownExtra extra{&input};
+    const auto failed = withoutHandles.Run(PF_Cmd_GPU_DEVICE_SETDOWN, {}, &extra);
+    EXPECT_EQ(failed.err, A_Err_MISSING_SUITE);
+    EXPECT_TRUE(fake->modules.empty());
+    EXPECT_EQ(fake->primaryRetains, hostRetains);
+    EXPECT_EQ(host::CountHandles().Live(), handlesBefore + 1) << "the handle is not disposed";
+
+    // A later set-down with the suite back gives the handle back and releases
+    // nothing a second time.
+    fake->ClearRecord();
+    EXPECT_EQ(instance->Run(PF_Cmd_GPU_DEVICE_SETDOWN, {}, &extra).err, PF_Err_NONE);
+    EXPECT_EQ(fake->Calls("cuModuleUnload"), 0);
+    EXPECT_EQ(fake->Calls("cuDevicePrimaryCtxRelease_v2"), 0);
+    EXPECT_EQ(host::CountHandles().Live(), handlesBefore);
 }
 
 TEST_F(CudaDriverPathTest, ACudaFrameWithoutGpuDataIs512AndTouchesNothing) {
