@@ -153,10 +153,7 @@ TEST_F(WindowsInfo, TheAexDeclinesCudaDevicesWithoutTheDriver) {
                             "): declined: " + missing + "\n"),
               std::string::npos)
         << info.out;
-    // Where Wine offers OpenCL, the .aex takes it.
-    if (info.out.find("  OpenCL: no OpenCL device") == std::string::npos) {
-        EXPECT_NE(info.out.find(": accepted\n"), std::string::npos) << info.out;
-    }
+    // (OpenCL frames of the .aex are compared with Linux's in WindowsMatchesLinux.)
 
     const std::string scene = Quoted(
         WindowsPath(std::filesystem::path(TARSIVEL_WINDOWS_SCENES_DIR) / "windy_nodes.json"));
