@@ -72,7 +72,7 @@ PF_Err SetUpCuda(const PF_HandleSuite1& handles, PF_Err deviceInfoErr,
     }
 
     CudaGPUData record;
-    // A host that renders with CUDA has made its context current.
+    // A host that renders with CUDA may have made its context current.
     if (driver->cuCtxGetCurrent(&record.context) != CUDA_SUCCESS) {
         record.context = nullptr;
     }

@@ -125,11 +125,11 @@ class CudaDriverPathTest : public LoadedPluginFixture {
         }
     }
 
-    host::CommandResult SetUpCuda() {
+    host::CommandResult SetUpCuda(const host::CommandSettings& settings = {}) {
         PF_GPUDeviceSetupInput input{PF_GPU_Framework_CUDA, 0};
         PF_GPUDeviceSetupOutput output{nullptr};
         PF_GPUDeviceSetupExtra extra{&input, &output};
-        const host::CommandResult result = instance->Run(PF_Cmd_GPU_DEVICE_SETUP, {}, &extra);
+        const host::CommandResult result = instance->Run(PF_Cmd_GPU_DEVICE_SETUP, settings, &extra);
         gpuData = output.gpu_data;
         return result;
     }
@@ -379,6 +379,23 @@ TEST_F(CudaDriverPathTest, ADeviceWhoseModuleCannotBeHadIsDeclinedWithEverything
     EXPECT_EQ(std::string(SetUpCuda().out.return_msg),
               "the kernel's CUDA module cannot be loaded on this GPU: "
               "CUDA_ERROR_NO_BINARY_FOR_GPU (209)");
+}
+
+TEST_F(CudaDriverPathTest, AHandleTheHostCannotMakeIs512WithTheModuleAndContextGivenBack) {
+    if (!HasDeviceCode()) {
+        GTEST_SKIP() << "built without CUDA device code";
+    }
+    host::CommandSettings settings;
+    settings.failures.FailAlways(host::HostCall::NewHandle, 1);
+    const auto setup = SetUpCuda(settings);
+    EXPECT_EQ(setup.err, PF_Err_INTERNAL_STRUCT_DAMAGED);
+    EXPECT_TRUE(setup.Balanced()) << setup.BalanceReport();
+    EXPECT_EQ(setup.out.out_flags2, PF_OutFlags2(0));
+    EXPECT_EQ(gpuData, nullptr);
+    EXPECT_TRUE(fake->modules.empty());
+    EXPECT_EQ(fake->modulesUnloaded, fake->modulesLoaded);
+    EXPECT_EQ(fake->primaryRetains, hostRetains);
+    EXPECT_EQ(controls_.depth(), 0);
 }
 
 TEST_F(CudaDriverPathTest, SetDownWithoutTheHandleSuiteHasReleasedTheModuleAlready) {
