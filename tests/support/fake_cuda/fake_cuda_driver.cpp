@@ -104,8 +104,13 @@ __attribute__((visibility("default"))) int FakeCudaContextDepth() {
     return int(contextStack.size());
 }
 
+// TARSIVEL_FAKE_CUDA_INIT=<code> makes cuInit fail as a driver without a
+// usable GPU does.
 __attribute__((visibility("default"))) CUresult cuInit(unsigned int flags) {
     FAKE_ENTER("cuInit");
+    if (const char* planned = std::getenv("TARSIVEL_FAKE_CUDA_INIT")) {
+        return std::atoi(planned);
+    }
     return flags == 0 ? CUDA_SUCCESS : CUDA_ERROR_INVALID_VALUE;
 }
 
@@ -323,6 +328,8 @@ __attribute__((visibility("default"))) CUresult cuMemcpyDtoH_v2(void* destinatio
     return CUDA_SUCCESS;
 }
 
+// The build of the fake as a driver too old for the plug-in leaves this out.
+#ifndef TARSIVEL_FAKE_CUDA_WITHOUT_LAUNCH
 __attribute__((visibility("default"))) CUresult cuLaunchKernel(
     CUfunction function, unsigned int gridX, unsigned int gridY, unsigned int gridZ,
     unsigned int blockX, unsigned int blockY, unsigned int blockZ, unsigned int sharedBytes,
@@ -368,6 +375,7 @@ __attribute__((visibility("default"))) CUresult cuLaunchKernel(
     State().launches.push_back(std::move(launch));
     return CUDA_SUCCESS;
 }
+#endif
 
 __attribute__((visibility("default"))) CUresult cuEventCreate(CUevent* event, unsigned int) {
     FAKE_ENTER("cuEventCreate");
