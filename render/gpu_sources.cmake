@@ -75,6 +75,9 @@ tarsivel_embed_file(tarsivel_kernel_fatbin "${TARSIVEL_CUDA_FATBIN_PATH}"
                     "Embedding the rope kernel's CUDA fatbin"
                     -DHEADER=render/kernel/rope_kernel_cuda.h -DARRAY=kRopeKernelFatbin
                     -DLENGTH=kRopeKernelFatbinSize -DALIGN=64)
+# Through the one target that makes the fatbin, so that a parallel build never
+# runs its compilers twice at once.
+add_dependencies(tarsivel_kernel_fatbin tarsivel_cuda_fatbin)
 target_sources(tarsivel_core PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/render_rope_cuda.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/cuda_device_setup.cpp
