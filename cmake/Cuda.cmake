@@ -1,48 +1,93 @@
-# The CUDA build of the GPU kernel: on by default where a CUDA compiler is
-# found, off otherwise and in cross builds (the build machine's nvcc targets
-# the build machine), where the CUDA render path is compiled out and device
-# set-up declines CUDA devices.
-include(CheckLanguage)
-if(NOT CMAKE_CROSSCOMPILING)
-  check_language(CUDA)
+# The CUDA device code of the GPU kernel: one fatbin, made at build time from
+# the one kernel source and embedded in the plug-in as data. The plug-in reaches
+# the GPU through the driver library loaded at run time, so no CUDA library is
+# linked and no CUDA compiler builds any of the binaries' own objects.
+#
+# The fatbin holds PTX for compute capability 5.2 from clang (the installed
+# toolkit no longer compiles for anything that old), which the driver compiles
+# just in time for any newer GPU, and nvcc's machine code for the
+# architectures in TARSIVEL_CUDA_MACHINE_ARCHITECTURES. Device code does not
+# depend on the host platform, so a cross build can make it with the build
+# machine's compilers, or take the one the native build made
+# (TARSIVEL_CUDA_FATBIN), which is what the Windows build beside the Linux one
+# does. Without the compilers the fatbin is empty and device set-up declines
+# CUDA devices.
+set(TARSIVEL_CUDA_FATBIN "" CACHE FILEPATH
+    "A fatbin made elsewhere to embed instead of building one here")
+
+find_program(TARSIVEL_NVCC nvcc HINTS ENV CUDA_PATH PATH_SUFFIXES bin
+             PATHS /usr/local/cuda/bin)
+if(TARSIVEL_NVCC)
+  get_filename_component(_tarsivel_cuda_bin "${TARSIVEL_NVCC}" DIRECTORY)
 endif()
-if(CMAKE_CUDA_COMPILER AND NOT CMAKE_CROSSCOMPILING)
+find_program(TARSIVEL_FATBINARY fatbinary HINTS ${_tarsivel_cuda_bin})
+find_program(TARSIVEL_CUDA_CLANG NAMES clang-14 clang)
+
+if(TARSIVEL_CUDA_FATBIN OR (TARSIVEL_NVCC AND TARSIVEL_FATBINARY AND TARSIVEL_CUDA_CLANG))
   set(_tarsivel_cuda_default ON)
 else()
   set(_tarsivel_cuda_default OFF)
 endif()
-option(TARSIVEL_ENABLE_CUDA "Build the CUDA path of the GPU renderer" ${_tarsivel_cuda_default})
+option(TARSIVEL_ENABLE_CUDA "Embed the CUDA device code of the GPU kernel" ${_tarsivel_cuda_default})
+set(TARSIVEL_CUDA_MACHINE_ARCHITECTURES "75;80;86;89;90;100;120" CACHE STRING
+    "Compute capabilities (as 75, 90, ...) that get machine code from nvcc")
+set(TARSIVEL_CUDA_PTX_ARCHITECTURE 52 CACHE STRING
+    "The compute capability clang writes the PTX image for")
 
-if(TARSIVEL_ENABLE_CUDA)
-  if(NOT CMAKE_CUDA_COMPILER)
-    message(FATAL_ERROR "TARSIVEL_ENABLE_CUDA is ON but no CUDA compiler was found")
+if(TARSIVEL_ENABLE_CUDA AND NOT TARSIVEL_CUDA_FATBIN)
+  if(NOT TARSIVEL_NVCC OR NOT TARSIVEL_FATBINARY OR NOT TARSIVEL_CUDA_CLANG)
+    message(FATAL_ERROR "TARSIVEL_ENABLE_CUDA needs nvcc, fatbinary and clang "
+                        "(found: '${TARSIVEL_NVCC}', '${TARSIVEL_FATBINARY}', "
+                        "'${TARSIVEL_CUDA_CLANG}')")
   endif()
-  # Default: the oldest real architecture this toolkit can build, plus PTX for
-  # it, so newer GPUs compile the kernel just in time. Older toolkits can be
-  # told 52 here.
-  if(NOT DEFINED CMAKE_CUDA_ARCHITECTURES OR CMAKE_CUDA_ARCHITECTURES STREQUAL "")
-    execute_process(COMMAND ${CMAKE_CUDA_COMPILER} --list-gpu-code
-                    OUTPUT_VARIABLE _tarsivel_gpu_codes ERROR_QUIET RESULT_VARIABLE _tarsivel_rc)
-    string(REGEX MATCHALL "sm_[0-9]+" _tarsivel_codes "${_tarsivel_gpu_codes}")
-    set(_tarsivel_oldest "")
-    foreach(_code IN LISTS _tarsivel_codes)
-      string(REPLACE "sm_" "" _number "${_code}")
-      if(_tarsivel_oldest STREQUAL "" OR _number LESS _tarsivel_oldest)
-        set(_tarsivel_oldest "${_number}")
-      endif()
-    endforeach()
-    if(_tarsivel_oldest STREQUAL "")
-      message(FATAL_ERROR "Could not list the GPU architectures of ${CMAKE_CUDA_COMPILER}")
-    endif()
-    set(CMAKE_CUDA_ARCHITECTURES "${_tarsivel_oldest}" CACHE STRING
-        "CUDA architectures of the kernel: each number builds device code and PTX for it")
-  endif()
-  set(CMAKE_CUDA_RUNTIME_LIBRARY Static)
-  # The kernel source is plain C-like code; C++17 is what every supported
-  # toolkit and this CMake agree on for CUDA.
-  set(CMAKE_CUDA_STANDARD 17)
-  set(CMAKE_CUDA_STANDARD_REQUIRED ON)
-  enable_language(CUDA)
-  find_package(CUDAToolkit REQUIRED)
-  message(STATUS "Tarsivel: CUDA kernel for architectures ${CMAKE_CUDA_ARCHITECTURES}")
+  message(STATUS "Tarsivel: CUDA device code: PTX for ${TARSIVEL_CUDA_PTX_ARCHITECTURE}, "
+                 "machine code for ${TARSIVEL_CUDA_MACHINE_ARCHITECTURES}")
+elseif(TARSIVEL_ENABLE_CUDA)
+  message(STATUS "Tarsivel: CUDA device code from ${TARSIVEL_CUDA_FATBIN}")
+else()
+  message(STATUS "Tarsivel: no CUDA device code; CUDA devices will be declined")
 endif()
+
+# Makes the fatbin from `source` into `output`; `depends` lists what it includes.
+function(tarsivel_cuda_fatbin source output)
+  cmake_parse_arguments(ARG "" "" "DEPENDS;INCLUDES" ${ARGN})
+  get_filename_component(_dir "${output}" DIRECTORY)
+  set(_includes "")
+  foreach(_include IN LISTS ARG_INCLUDES)
+    list(APPEND _includes -I${_include})
+  endforeach()
+  # The kernel is written for fast single precision: flush-to-zero and
+  # approximate division and square roots, under both compilers.
+  set(_ptx ${_dir}/rope_kernel_sm${TARSIVEL_CUDA_PTX_ARCHITECTURE}.ptx)
+  add_custom_command(
+    OUTPUT ${_ptx}
+    COMMAND ${TARSIVEL_CUDA_CLANG} -x cuda --cuda-device-only
+            --cuda-gpu-arch=sm_${TARSIVEL_CUDA_PTX_ARCHITECTURE} -nocudainc -nocudalib
+            -Wno-unknown-cuda-version -D__CUDACC__
+            -I${PROJECT_SOURCE_DIR}/render/kernel/clang_cuda ${_includes}
+            -O3 -ffast-math -fcuda-flush-denormals-to-zero -S ${source} -o ${_ptx}
+    DEPENDS ${source} ${ARG_DEPENDS} ${PROJECT_SOURCE_DIR}/render/kernel/clang_cuda/cuda_runtime.h
+    COMMENT "Compiling the rope kernel to PTX for sm_${TARSIVEL_CUDA_PTX_ARCHITECTURE} with clang"
+    VERBATIM)
+  set(_images --image3=kind=ptx,sm=${TARSIVEL_CUDA_PTX_ARCHITECTURE},file=${_ptx})
+  set(_image_files ${_ptx})
+  foreach(_arch IN LISTS TARSIVEL_CUDA_MACHINE_ARCHITECTURES)
+    set(_cubin ${_dir}/rope_kernel_sm${_arch}.cubin)
+    add_custom_command(
+      OUTPUT ${_cubin}
+      COMMAND ${TARSIVEL_NVCC} -cubin -gencode arch=compute_${_arch},code=sm_${_arch}
+              --use_fast_math ${_includes} ${source} -o ${_cubin}
+      DEPENDS ${source} ${ARG_DEPENDS}
+      COMMENT "Compiling the rope kernel for sm_${_arch} with nvcc"
+      VERBATIM)
+    list(APPEND _images --image3=kind=elf,sm=${_arch},file=${_cubin})
+    list(APPEND _image_files ${_cubin})
+  endforeach()
+  # Uncompressed, so that the images can be read back from the binaries.
+  add_custom_command(
+    OUTPUT ${output}
+    COMMAND ${TARSIVEL_FATBINARY} -64 --compress=false --create=${output} ${_images}
+    DEPENDS ${_image_files}
+    COMMENT "Combining the rope kernel's device code into one fatbin"
+    VERBATIM)
+endfunction()

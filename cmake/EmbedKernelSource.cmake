@@ -2,11 +2,26 @@
 # build time:  cmake -DINPUT=<kernel> -DOUTPUT=<file.cpp> -P EmbedKernelSource.cmake
 # Every byte is written as a hex escape, so any text survives unchanged, and the
 # literal is cut into short pieces to stay within every compiler's limits.
+# Any other file, binary ones too, is embedded the same way with
+#   -DHEADER=<include> -DARRAY=<name> -DLENGTH=<name> [-DALIGN=<bytes>]
+# and an INPUT that does not exist gives an empty array.
 if(NOT DEFINED INPUT OR NOT DEFINED OUTPUT)
   message(FATAL_ERROR "EmbedKernelSource: INPUT and OUTPUT are required")
 endif()
+if(NOT DEFINED HEADER)
+  set(HEADER "render/kernel/rope_kernel_source.h")
+  set(ARRAY kRopeKernelSource)
+  set(LENGTH kRopeKernelSourceLength)
+endif()
+set(_align "")
+if(DEFINED ALIGN)
+  set(_align "alignas(${ALIGN}) ")
+endif()
 
-file(READ "${INPUT}" _hex HEX)
+set(_hex "")
+if(EXISTS "${INPUT}")
+  file(READ "${INPUT}" _hex HEX)
+endif()
 string(LENGTH "${_hex}" _hex_length)
 math(EXPR _length "${_hex_length} / 2")
 
@@ -21,15 +36,15 @@ while(_offset LESS _hex_length)
 endwhile()
 
 file(WRITE "${OUTPUT}.tmp"
-"// Generated at build time from the rope kernel source; do not edit.\n"
-"#include \"render/kernel/rope_kernel_source.h\"\n"
+"// Generated at build time from ${INPUT}; do not edit.\n"
+"#include \"${HEADER}\"\n"
 "\n"
 "namespace tarsivel {\n"
 "\n"
-"const char kRopeKernelSource[] =\n"
+"${_align}const char ${ARRAY}[] =\n"
 "${_lines}"
 "    \"\";\n"
-"const std::size_t kRopeKernelSourceLength = ${_length};\n"
+"const std::size_t ${LENGTH} = ${_length};\n"
 "\n"
 "}  // namespace tarsivel\n")
 file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)

@@ -14,6 +14,17 @@ endif()
 set(TARSIVEL_WINDOWS_BINARY_DIR ${CMAKE_BINARY_DIR}/windows)
 set(TARSIVEL_WINDOWS_BIN_DIR ${TARSIVEL_WINDOWS_BINARY_DIR}/bin)
 
+# The CUDA device code is made once, by this build, and embedded in both.
+set(_tarsivel_windows_cuda -DTARSIVEL_ENABLE_CUDA=OFF)
+if(TARSIVEL_ENABLE_CUDA)
+  set(_tarsivel_windows_fatbin ${TARSIVEL_CUDA_FATBIN})
+  if(NOT _tarsivel_windows_fatbin)
+    set(_tarsivel_windows_fatbin ${CMAKE_BINARY_DIR}/render/cuda/rope_kernel.fatbin)
+  endif()
+  set(_tarsivel_windows_cuda -DTARSIVEL_ENABLE_CUDA=ON
+                             -DTARSIVEL_CUDA_FATBIN=${_tarsivel_windows_fatbin})
+endif()
+
 include(ExternalProject)
 ExternalProject_Add(tarsivel_windows
   SOURCE_DIR ${PROJECT_SOURCE_DIR}
@@ -24,6 +35,7 @@ ExternalProject_Add(tarsivel_windows
     -DTARSIVEL_BUILD_TESTS=OFF
     -DTARSIVEL_BUILD_BENCH=OFF
     -DTARSIVEL_WERROR=${TARSIVEL_WERROR}
+    ${_tarsivel_windows_cuda}
   BUILD_ALWAYS ON
   INSTALL_COMMAND ""
   BUILD_BYPRODUCTS ${TARSIVEL_WINDOWS_BIN_DIR}/Tarsivel.aex ${TARSIVEL_WINDOWS_BIN_DIR}/tarsivel.exe)

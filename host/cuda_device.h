@@ -1,5 +1,6 @@
-// A CUDA device for the reference host, where the CUDA build exists and a GPU
-// is present: worlds in device memory from cudaMalloc. Only compiled with CUDA.
+// A CUDA device for the reference host, through the driver library loaded at
+// run time: worlds in device memory of the device's primary context, which the
+// host holds for as long as the device is open.
 #ifndef TARSIVEL_HOST_CUDA_DEVICE_H
 #define TARSIVEL_HOST_CUDA_DEVICE_H
 
@@ -7,35 +8,46 @@
 #include <string>
 
 #include "host/gpu_device.h"
+#include "render/cuda_driver.h"
 
 namespace tarsivel::host {
 
 class CudaDevice final : public GpuDevice {
   public:
-    // Null when the runtime finds no device with this ordinal.
-    static std::unique_ptr<CudaDevice> Open(int ordinal = 0);
+    // Null with `why` set (for a user: "no CUDA driver on this machine", ...)
+    // when the driver, the device or its context cannot be had.
+    static std::unique_ptr<CudaDevice> Open(int ordinal, std::string& why);
+    ~CudaDevice() override;
+    CudaDevice(const CudaDevice&) = delete;
+    CudaDevice& operator=(const CudaDevice&) = delete;
 
     PF_GPU_Framework Framework() const override { return PF_GPU_Framework_CUDA; }
     std::string Name() const override { return name_; }
-    // The render path uses none of the record's pointers on CUDA; the device
-    // ordinal is carried in devicePV for diagnostics.
+    // As hostapi/pf_gpu.h describes for CUDA: the ordinal in devicePV, the
+    // host's context in contextPV, the default stream (null) in command_queuePV.
     PF_GPUDeviceInfo Info() const override;
     std::unique_ptr<GpuWorld> NewWorld(int32_t width, int32_t height,
                                        int32_t rowPaddingBytes = 16) override;
     void Finish() override;
 
     int ComputeCapability() const { return computeCapability_; }
+    CUcontext Context() const { return context_; }
+    const CudaDriver& Driver() const { return driver_; }
 
   private:
-    CudaDevice(int ordinal, std::string name, int computeCapability);
+    CudaDevice(const CudaDriver& driver, int ordinal, CUdevice device, CUcontext context,
+               std::string name, int computeCapability);
 
+    const CudaDriver& driver_;
     int ordinal_;
+    CUdevice device_;
+    CUcontext context_;
     std::string name_;
     int computeCapability_;
 };
 
-// "driver X.Y, runtime X.Y", from the runtime.
-std::string CudaVersions();
+// "driver 12.4", or why there is no driver.
+std::string CudaDriverVersion();
 
 }  // namespace tarsivel::host
 

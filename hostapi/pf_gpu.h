@@ -12,13 +12,29 @@ extern "C" {
 typedef A_long PF_GPU_Framework;
 enum { PF_GPU_Framework_NONE = 0, PF_GPU_Framework_OPENCL = 1, PF_GPU_Framework_CUDA = 3 };
 
+/* What GetDeviceInfo fills in, per framework.
+ *
+ * OpenCL: platformPV the cl_platform_id, devicePV the cl_device_id, contextPV
+ * the cl_context and command_queuePV the cl_command_queue that renders run on.
+ *
+ * CUDA (driver API): devicePV carries the CUdevice, the device's ordinal, as an
+ * integer cast to a pointer (so device 0 is a null pointer); contextPV the
+ * CUcontext the host renders in, or null; command_queuePV the CUstream the host
+ * renders on, null for the default stream; platformPV is null. A host may
+ * also make its context current on the thread that calls the effect. The
+ * effect uses the calling thread's current context when there is one, else
+ * the primary context of the device in devicePV; it never resets or destroys
+ * a context it did not make. It launches on the default stream and waits for
+ * the kernel before the render returns. The reference host fills in devicePV and
+ * contextPV (its reference on the device's primary context) and makes no
+ * context current. */
 typedef struct PF_GPUDeviceInfo {
     PF_GPU_Framework device_framework;
     PF_Boolean compatibleB;
     void* platformPV;
-    void* devicePV;        /* cl_device_id for OpenCL */
-    void* contextPV;       /* cl_context for OpenCL */
-    void* command_queuePV; /* cl_command_queue for OpenCL */
+    void* devicePV;
+    void* contextPV;
+    void* command_queuePV;
 } PF_GPUDeviceInfo;
 
 typedef struct PF_GPUDeviceSetupInput {

@@ -6,12 +6,11 @@
 #include "entry/scoped_suite.h"
 #include "hostapi/pf_out_flags.h"
 #include "hostapi/pf_suites.h"
+#include "render/cuda_device_setup.h"
 #include "render/kernel/rope_kernel_source.h"
 
 namespace tarsivel {
 namespace {
-
-constexpr bool kCudaBuilt = TARSIVEL_WITH_CUDA != 0;
 
 struct ProgramRelease {
     void operator()(cl_program program) const { clReleaseProgram(program); }
@@ -69,11 +68,15 @@ PF_Err SetUpOpenCL(const PF_HandleSuite1& handles, PF_Err deviceInfoErr,
 
 }  // namespace
 
-OpenCLGPUData* OpenCLRecordOf(const void* gpu_data) {
+void* GpuRecordBehind(const void* gpu_data) {
     if (gpu_data == nullptr) {
         return nullptr;
     }
-    return static_cast<OpenCLGPUData*>(*static_cast<void* const*>(gpu_data));
+    return *static_cast<void* const*>(gpu_data);
+}
+
+OpenCLGPUData* OpenCLRecordOf(const void* gpu_data) {
+    return static_cast<OpenCLGPUData*>(GpuRecordBehind(gpu_data));
 }
 
 PF_Err GPUDeviceSetup(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSetupExtra* extra) {
@@ -90,11 +93,7 @@ PF_Err GPUDeviceSetup(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSetu
 
     switch (extra->input->what_gpu) {
         case PF_GPU_Framework_CUDA:
-            if (kCudaBuilt) {
-                // Assigned, not combined: this one bit is the answer.
-                out_data->out_flags2 = PF_OutFlag2_SUPPORTS_GPU_RENDER_F32;
-            }
-            return PF_Err_NONE;
+            return SetUpCuda(*handles, deviceInfoErr, device, out_data, extra);
         case PF_GPU_Framework_OPENCL:
             return SetUpOpenCL(*handles, deviceInfoErr, device, out_data, extra);
         default:
@@ -103,11 +102,16 @@ PF_Err GPUDeviceSetup(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSetu
 }
 
 PF_Err GPUDeviceSetdown(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSetdownExtra* extra) {
-    if (extra == nullptr || extra->input == nullptr ||
-        extra->input->what_gpu != PF_GPU_Framework_OPENCL || extra->input->gpu_data == nullptr) {
+    if (extra == nullptr || extra->input == nullptr || extra->input->gpu_data == nullptr) {
         return PF_Err_NONE;
     }
     auto handle = static_cast<PF_Handle>(extra->input->gpu_data);
+    if (extra->input->what_gpu == PF_GPU_Framework_CUDA) {
+        return SetDownCuda(in_data, out_data, handle);
+    }
+    if (extra->input->what_gpu != PF_GPU_Framework_OPENCL) {
+        return PF_Err_NONE;
+    }
     if (OpenCLGPUData* record = OpenCLRecordOf(handle)) {
         if (record->kernel != nullptr) {
             clReleaseKernel(record->kernel);

@@ -27,18 +27,22 @@ struct OpenCLGPUData {
 inline constexpr char kKernelBuildOptions[] = "-cl-single-precision-constant -cl-fast-relaxed-math";
 inline constexpr char kKernelName[] = "RenderRopeKernel";
 
-// CUDA: accepted (the kernel is in the library) where the CUDA build exists.
-// OpenCL: the kernel is built and returned in a handle; 512 when that fails,
+// CUDA: accepted with the kernel's module loaded into the device's GPU data,
+// or declined (0, no flag, no GPU data) where the driver, a context or the
+// module cannot be had. OpenCL: the kernel is built and returned in a handle; 512 when that fails,
 // with the handle and the GPU flag still returned. Any other framework is
 // declined: 0 and no flag.
 PF_Err GPUDeviceSetup(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSetupExtra* extra);
 
-// OpenCL: releases the kernel and the lock and disposes of the handle. Returns 0
+// OpenCL: releases the kernel and the lock and disposes of the handle; CUDA:
+// unloads the module and gives back the context set-up took. Returns 0
 // (13 when the handle suite is missing, thrown).
 PF_Err GPUDeviceSetdown(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSetdownExtra* extra);
 
 // The record behind GPU data from set-up, or null.
 OpenCLGPUData* OpenCLRecordOf(const void* gpu_data);
+// The block behind a host handle that set-up returned as GPU data, or null.
+void* GpuRecordBehind(const void* gpu_data);
 
 }  // namespace tarsivel
 

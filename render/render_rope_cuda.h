@@ -1,5 +1,5 @@
-// One rope frame through the CUDA runtime: per-frame list buffers, one launch,
-// device synchronisation and the error check. Only built with CUDA.
+// One rope frame through the CUDA driver: per-frame list buffers, one launch
+// of the function that device set-up loaded, synchronisation and the check.
 #ifndef TARSIVEL_RENDER_RENDER_ROPE_CUDA_H
 #define TARSIVEL_RENDER_RENDER_ROPE_CUDA_H
 
@@ -9,8 +9,10 @@
 
 namespace tarsivel {
 
-// `src` and `dst` are the worlds' device pointers. Returns 0 or 512.
-PF_Err RenderRopeCUDA(const void* src, void* dst, const KernelScalars& scalars,
+// `gpuData` is the device's GPU data from set-up; `src` and `dst` are the
+// worlds' device pointers. Returns 0, or 512 on any failure (also without GPU
+// data or a driver), with every buffer of the frame freed.
+PF_Err RenderRopeCUDA(const void* gpuData, const void* src, void* dst, const KernelScalars& scalars,
                       const RopeRenderData& renderData);
 
 }  // namespace tarsivel

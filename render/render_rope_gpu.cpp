@@ -3,10 +3,8 @@
 #include "entry/scoped_suite.h"
 #include "hostapi/pf_suites.h"
 #include "render/gpu_kernel_arguments.h"
-#include "render/render_rope_opencl.h"
-#if TARSIVEL_WITH_CUDA
 #include "render/render_rope_cuda.h"
-#endif
+#include "render/render_rope_opencl.h"
 
 namespace tarsivel {
 
@@ -52,13 +50,7 @@ PF_Err RenderRopeGPU(PF_InData* in_data, PF_OutData* out_data, PF_PixelFormat pi
     if (input.what_gpu == PF_GPU_Framework_OPENCL) {
         return RenderRopeOpenCL(device, input.gpu_data, src, dst, scalars, renderData);
     }
-#if TARSIVEL_WITH_CUDA
-    return RenderRopeCUDA(src, dst, scalars, renderData);
-#else
-    // Set-up declined CUDA devices, so a host never asks; if one does, the frame
-    // cannot be drawn.
-    return PF_Err_INTERNAL_STRUCT_DAMAGED;
-#endif
+    return RenderRopeCUDA(input.gpu_data, src, dst, scalars, renderData);
 }
 
 }  // namespace tarsivel

@@ -33,7 +33,8 @@ struct DumpOptions {
 
 int RunRender(const RenderOptions& options);
 int RunDump(const DumpOptions& options);
-int RunInfo(const std::string& plugin);
+// `gpu`: also offer the plug-in each GPU device and say what it answers.
+int RunInfo(const std::string& plugin, bool gpu);
 int RunDemo(const std::string& plugin, const std::string& outputFolder);
 
 }  // namespace tarsivel::cli

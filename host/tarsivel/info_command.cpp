@@ -2,6 +2,9 @@
 #include <iostream>
 #include <sstream>
 
+#include "host/cuda_device.h"
+#include "host/gpu_suites.h"
+#include "host/opencl_device.h"
 #include "host/pipl.h"
 #include "host/tarsivel/commands.h"
 #include "host/tarsivel/exit_error.h"
@@ -90,9 +93,72 @@ std::string Describe(const PF_ParamDef& def) {
     return text.str();
 }
 
+// A CUDA device as a host describes it without a driver of its own: the
+// ordinal alone. Enough to ask the plug-in's answer at set-up; it holds no
+// memory.
+class DescribedCudaDevice final : public host::GpuDevice {
+  public:
+    PF_GPU_Framework Framework() const override { return PF_GPU_Framework_CUDA; }
+    std::string Name() const override { return "CUDA device 0"; }
+    PF_GPUDeviceInfo Info() const override {
+        PF_GPUDeviceInfo info{};
+        info.device_framework = PF_GPU_Framework_CUDA;
+        return info;
+    }
+    std::unique_ptr<host::GpuWorld> NewWorld(int32_t, int32_t, int32_t) override {
+        throw ExitError(kExitUsage, "a described CUDA device has no memory");
+    }
+    void Finish() override {}
+};
+
+// The plug-in's answer to set-up on `device`, which is set down again.
+std::string SetUpAnswer(host::EffectInstance& instance, host::GpuDevice& device) {
+    host::ScopedGpuDeviceOffer offer(0, device);
+    PF_GPUDeviceSetupInput input{device.Framework(), 0};
+    PF_GPUDeviceSetupOutput output{nullptr};
+    PF_GPUDeviceSetupExtra extra{&input, &output};
+    const host::CommandResult result = instance.Run(PF_Cmd_GPU_DEVICE_SETUP, {}, &extra);
+    std::string answer = "declined";
+    if (!result.Balanced()) {
+        answer = "broke the host contract: " + result.BalanceReport();
+    } else if (result.err != PF_Err_NONE) {
+        answer = "error " + std::to_string(result.err);
+    } else if ((result.out.out_flags2 & PF_OutFlag2_SUPPORTS_GPU_RENDER_F32) != 0) {
+        answer = "accepted";
+    }
+    if (result.out.return_msg[0] != '\0') {
+        answer += ": " + std::string(result.out.return_msg);
+    }
+    if (output.gpu_data != nullptr) {
+        PF_GPUDeviceSetdownInput down{output.gpu_data, device.Framework(), 0};
+        PF_GPUDeviceSetdownExtra downExtra{&down};
+        instance.Run(PF_Cmd_GPU_DEVICE_SETDOWN, {}, &downExtra);
+    }
+    return answer;
+}
+
+void PrintGpuSetUp(host::EffectInstance& instance) {
+    std::cout << "GPU device set-up:\n";
+    if (auto opencl = host::OpenCLDevice::Open()) {
+        std::cout << "  OpenCL, " << opencl->Name() << ": " << SetUpAnswer(instance, *opencl)
+                  << "\n";
+    } else {
+        std::cout << "  OpenCL: no OpenCL device on this machine\n";
+    }
+    std::string why;
+    if (auto cuda = host::CudaDevice::Open(0, why)) {
+        std::cout << "  CUDA, " << cuda->Name() << ": " << SetUpAnswer(instance, *cuda) << "\n";
+    } else {
+        // Asked all the same, so that the plug-in's own answer shows.
+        DescribedCudaDevice described;
+        std::cout << "  CUDA, device 0 (the host has none: " << why
+                  << "): " << SetUpAnswer(instance, described) << "\n";
+    }
+}
+
 }  // namespace
 
-int RunInfo(const std::string& plugin) {
+int RunInfo(const std::string& plugin, bool gpu) {
     PluginSession session(plugin.empty() ? DefaultPluginPath() : plugin, 1920, 1080);
     const host::Registration& r = session.Library().Registered();
     std::cout << "Plug-in: " << session.Library().Path() << "\n"
@@ -119,6 +185,9 @@ int RunInfo(const std::string& plugin) {
                   << "  " << KindName(def.param_type);
         const std::string details = Describe(def);
         std::cout << (details.empty() ? "" : "  " + details) << "\n";
+    }
+    if (gpu) {
+        PrintGpuSetUp(session.Instance());
     }
     return kExitSuccess;
 }

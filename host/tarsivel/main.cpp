@@ -64,6 +64,10 @@ int main(int argc, char** argv) {
     CLI::App* infoCmd = app.add_subcommand(
         "info", "Print what the host learns of the plug-in: registration, PiPL, flags, parameters");
     AddPluginOption(*infoCmd, infoPlugin);
+    bool infoGpu = false;
+    infoCmd->add_flag("--gpu", infoGpu,
+                      "Also offer the plug-in this machine's OpenCL and CUDA devices and show "
+                      "what it answers");
 
     std::string demoPlugin;
     std::string demoOut = "out/demo";
@@ -92,7 +96,7 @@ int main(int argc, char** argv) {
             return RunDump(dump);
         }
         if (*infoCmd) {
-            return RunInfo(infoPlugin);
+            return RunInfo(infoPlugin, infoGpu);
         }
         return RunDemo(demoPlugin, demoOut);
     } catch (const ExitError& e) {

@@ -108,7 +108,12 @@ const void* PluginSession::SetUpGpu(std::unique_ptr<host::GpuDevice> device) {
     gpuData_ = output.gpu_data;
     RequireSuccess(result, "GPU device set-up on " + gpu_->Name());
     if ((result.out.out_flags2 & PF_OutFlag2_SUPPORTS_GPU_RENDER_F32) == 0) {
-        throw ExitError(kExitUsage, "the plug-in declined the GPU device " + gpu_->Name());
+        // A plug-in may say why in its message field.
+        std::string message = "the plug-in declined the GPU device " + gpu_->Name();
+        if (result.out.return_msg[0] != '\0') {
+            message += ": " + std::string(result.out.return_msg);
+        }
+        throw ExitError(kExitUsage, message);
     }
     return gpuData_;
 }

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "host/cuda_device.h"
 #include "host/frame_renderer.h"
 #include "host/opencl_device.h"
 #include "host/scene_setup.h"
@@ -145,7 +146,12 @@ std::unique_ptr<host::GpuDevice> OpenDevice(const std::string& renderer) {
         return device;
     }
     if (renderer == "cuda") {
-        throw ExitError(kExitUsage, "no CUDA device is available to this host on this machine");
+        std::string why;
+        std::unique_ptr<host::GpuDevice> device = host::CudaDevice::Open(0, why);
+        if (!device) {
+            throw ExitError(kExitUsage, why);
+        }
+        return device;
     }
     return nullptr;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <CL/cl.h>
+#include <dlfcn.h>
 
 #include <cstring>
 #include <string>
@@ -13,6 +14,8 @@
 
 namespace tarsivel::testing {
 namespace {
+
+constexpr char kCudaDriverName[] = "libcuda.so.1";
 
 using host::HostCall;
 
@@ -123,17 +126,21 @@ TEST_F(GpuDeviceSetupTest, OpenCLBuildsTheKernelIntoAHandleAndSetDownReleasesItO
     clReleaseKernel(kernel);
 }
 
-TEST_F(GpuDeviceSetupTest, CudaIsAcceptedOnlyWhereTheCudaBuildExists) {
+TEST_F(GpuDeviceSetupTest, CudaIsDeclinedWithoutADriverAndSetDownWithoutGpuDataDoesNothing) {
+    if (dlopen(kCudaDriverName, RTLD_NOW | RTLD_NOLOAD) != nullptr ||
+        dlopen(kCudaDriverName, RTLD_NOW) != nullptr) {
+        GTEST_SKIP() << "a CUDA driver is installed";
+    }
     void* gpuData = nullptr;
+    const long handlesBefore = host::CountHandles().Live();
     const auto setup = SetUpOver(instance_, PF_GPU_Framework_CUDA, &gpuData);
     EXPECT_EQ(setup.err, PF_Err_NONE);
     EXPECT_TRUE(setup.Balanced()) << setup.BalanceReport();
     EXPECT_EQ(gpuData, nullptr);
-#if TARSIVEL_WITH_CUDA
-    EXPECT_EQ(setup.out.out_flags2, PF_OutFlags2(0x2000000));
-#else
     EXPECT_EQ(setup.out.out_flags2, kEarlierFlags);
-#endif
+    EXPECT_EQ(std::string(setup.out.return_msg),
+              "no CUDA driver on this machine (libcuda.so.1 cannot be loaded)");
+    EXPECT_EQ(host::CountHandles().Live(), handlesBefore);
     EXPECT_EQ(SetDownDevice(instance_, PF_GPU_Framework_CUDA, nullptr).err, PF_Err_NONE);
 }
 

@@ -136,16 +136,14 @@ TEST_F(GpuRenderPathTest, OtherFrameworkDrawsNothingAndSucceeds) {
     EXPECT_TRUE(AllPixelsAre(output->ReadPixels(), BgraPixel{0.5f, 0.5f, 0.5f, 0.5f}));
 }
 
-#if !TARSIVEL_WITH_CUDA
-TEST_F(GpuRenderPathTest, CudaFrameWithoutTheCudaBuildFails) {
+TEST_F(GpuRenderPathTest, CudaFrameWithoutCudaGpuDataFails) {
     auto input = NewWorld(16, 16);
     auto output = NewWorld(16, 16);
     EXPECT_EQ(Render(*input, *output, DiagonalRope(), PF_PixelFormat_GPU_BGRA128, {},
-                     PF_GPU_Framework_CUDA)
+                     PF_GPU_Framework_CUDA, nullptr)
                   .err,
               PF_Err_INTERNAL_STRUCT_DAMAGED);
 }
-#endif
 
 TEST_F(GpuRenderPathTest, AllTornRopeStillRendersItsMarkers) {
     RopeRenderData record = OpaqueRecord(1.0f, 1.0f, 1.0f);

@@ -11,6 +11,7 @@
 
 #include "host/elf_file.h"
 #include "host/pipl.h"
+#include "tests/support/embedded_fatbin_check.h"
 #include "windows/pe_image.h"
 
 namespace tarsivel::testing {
@@ -93,6 +94,19 @@ TEST(WindowsPlugin, ImportsOnlyWindowsDllsAndOpenCL) {
         return Lower(d) == "opencl.dll";
     })) << "OpenCL is bound to the system's OpenCL.dll";
     ExpectOnlySystemImports(Open(TARSIVEL_WINDOWS_CLI_PATH), "tarsivel.exe");
+}
+
+TEST(WindowsPlugin, EmbedsTheCudaFatbinOfTheLinuxBuildAndLoadsTheDriverOnlyAtRunTime) {
+    for (const char* binary : {TARSIVEL_WINDOWS_PLUGIN_PATH, TARSIVEL_WINDOWS_CLI_PATH}) {
+        for (const std::string& dll : Open(binary).ImportedDlls()) {
+            EXPECT_NE(Lower(dll), "nvcuda.dll") << binary;
+        }
+    }
+    if (std::string(TARSIVEL_CUDA_FATBIN_PATH).empty()) {
+        GTEST_SKIP() << "built without CUDA device code";
+    }
+    ExpectEmbeddedRopeKernelFatbin(TARSIVEL_WINDOWS_PLUGIN_PATH, TARSIVEL_CUDA_FATBIN_PATH,
+                                   TARSIVEL_CUDA_MACHINE_ARCHITECTURES);
 }
 
 TEST(WindowsPlugin, CarriesThePiplOfTheLinuxBuildAsResource16000InUsEnglish) {

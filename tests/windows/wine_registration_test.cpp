@@ -143,6 +143,28 @@ TEST_F(WindowsInfo, PrintsWhatTheLinuxBuildPrints) {
     EXPECT_EQ(WithoutPluginLine(windows.out), WithoutPluginLine(linuxRun.out));
 }
 
+// Wine has no nvcuda.dll: the command says so, and the plug-in, offered a CUDA
+// device all the same, declines it for the same reason.
+TEST_F(WindowsInfo, TheAexDeclinesCudaDevicesWithoutTheDriver) {
+    const ProcessRun info = RunWindowsTarsivel("info --gpu", scratch / "gpu");
+    ASSERT_EQ(info.code, 0) << info.err;
+    const std::string missing = "no CUDA driver on this machine (nvcuda.dll cannot be loaded)";
+    EXPECT_NE(info.out.find("  CUDA, device 0 (the host has none: " + missing +
+                            "): declined: " + missing + "\n"),
+              std::string::npos)
+        << info.out;
+    // (OpenCL frames of the .aex are compared with Linux's in WindowsMatchesLinux.)
+
+    const std::string scene = Quoted(
+        WindowsPath(std::filesystem::path(TARSIVEL_WINDOWS_SCENES_DIR) / "windy_nodes.json"));
+    const ProcessRun render =
+        RunWindowsTarsivel("render " + scene + " -s 0 -e 0 --renderer cuda -o " +
+                               Quoted(WindowsPath(scratch / "cuda_#.raw")),
+                           scratch / "gpu");
+    EXPECT_EQ(render.code, 2);
+    EXPECT_NE(render.err.find(missing), std::string::npos) << render.err;
+}
+
 TEST_F(WindowsInfo, MissingPluginIsAUsageError) {
     const ProcessRun run = RunWindowsTarsivel(
         "info --plugin " + Quoted(WindowsPath(scratch / "absent" / "Tarsivel.aex")), scratch);
