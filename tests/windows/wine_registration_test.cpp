@@ -87,7 +87,9 @@ std::string WithoutPluginLine(const std::string& text) {
 
 class WindowsInfo : public ::testing::Test {
   protected:
-    std::filesystem::path scratch = std::filesystem::path(TARSIVEL_SCRATCH_DIR) / "info";
+    // One folder per test: CTest runs them side by side, and each run's output files live here.
+    std::filesystem::path scratch = std::filesystem::path(TARSIVEL_SCRATCH_DIR) / "info" /
+                                    ::testing::UnitTest::GetInstance()->current_test_info()->name();
 };
 
 TEST_F(WindowsInfo, RegistrationAndPiplAgreeWithGlobalSetUp) {
