@@ -366,6 +366,8 @@ class FailureSweep : public ::testing::Test {
         std::set<PF_Err> codes{PF_Err_OUT_OF_MEMORY};
         for (const Row& row : kExpected) {
             if (row.stage == stage) {
+                // Calls 1 and 5 of add_param: "Point A", looked at, and a group
+                // start, not looked at.
                 codes.insert(ExpectedResult(row, {row.call, 1}, PF_Err_OUT_OF_MEMORY));
                 codes.insert(ExpectedResult(row, {row.call, 5}, PF_Err_OUT_OF_MEMORY));
             }
