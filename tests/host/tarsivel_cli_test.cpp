@@ -215,7 +215,8 @@ TEST_F(CliTest, FourJobsOnTheCpuAndOnOpenClWriteTheSameFilesAsOne) {
             GTEST_SKIP() << "no OpenCL device here";
         }
         ASSERT_EQ(one.code, 0) << one.err;
-        const CliRun four = Tarsivel(render + " -j 4 -o " + (dir / (renderer + "4_#.png")).string());
+        const CliRun four =
+            Tarsivel(render + " -j 4 -o " + (dir / (renderer + "4_#.png")).string());
         ASSERT_EQ(four.code, 0) << four.err;
         for (int f = 0; f < 8; ++f) {
             EXPECT_EQ(Slurp(dir / (renderer + "1_" + std::to_string(f) + ".png")),
