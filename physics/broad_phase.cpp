@@ -63,15 +63,6 @@ void IndexSet::Clear() {
     std::fill(words_.begin(), words_.end(), uint64_t{0});
 }
 
-void IndexSet::ClearFrom(std::size_t index) {
-    std::size_t word = index >> 6;
-    if (word >= words_.size()) {
-        return;
-    }
-    words_[word] &= (uint64_t{1} << (index & 63)) - 1;
-    std::fill(words_.begin() + static_cast<std::ptrdiff_t>(word) + 1, words_.end(), uint64_t{0});
-}
-
 void IndexSet::InsertAll() {
     std::fill(words_.begin(), words_.end(), ~uint64_t{0});
     if (size_ % 64 != 0) {

@@ -49,7 +49,6 @@ class IndexSet {
   public:
     void Reset(std::size_t size);  // Allocates; once per step.
     void Clear();
-    void ClearFrom(std::size_t index);  // Drops every member at or after `index`.
     void Insert(std::size_t index) { words_[index >> 6] |= uint64_t{1} << (index & 63); }
     void InsertAll();
     void InsertFrom(const IndexSet& other);
