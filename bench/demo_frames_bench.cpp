@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "host/frame_renderer.h"
-#include "host/plugin_library.h"
-#include "host/scene_setup.h"
+#include "host/protocol/plugin_library.h"
+#include "host/scenes/frame_renderer.h"
+#include "host/scenes/scene_setup.h"
 
 namespace tarsivel {
 namespace {

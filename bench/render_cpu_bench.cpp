@@ -12,8 +12,8 @@
 #include <string>
 
 #include "bench/best_of.h"
-#include "host/effect_instance.h"
-#include "host/image_world.h"
+#include "host/protocol/effect_instance.h"
+#include "host/protocol/image_world.h"
 #include "render/argb_view.h"
 #include "render/coverage_map.h"
 #include "render/coverage_tiles.h"

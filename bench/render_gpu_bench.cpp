@@ -12,10 +12,10 @@
 #include <memory>
 
 #include "bench/best_of.h"
-#include "host/effect_instance.h"
-#include "host/gpu_suites.h"
-#include "host/image_world.h"
-#include "host/opencl_device.h"
+#include "host/gpu/opencl_device.h"
+#include "host/protocol/effect_instance.h"
+#include "host/protocol/gpu_suites.h"
+#include "host/protocol/image_world.h"
 #include "render/gpu_device_setup.h"
 #include "render/render_rope_cpu.h"
 #include "render/render_rope_gpu.h"

@@ -51,12 +51,11 @@ function(tarsivel_windows_plugin target pipl_rc)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${TARSIVEL_WINDOWS_DIR}/Tarsivel.def)
 endfunction()
 
-# The host without libpng and OpenEXR, which have no Windows builds here:
-# frames are written as raw pixel files and PNG or EXR requests fail plainly.
+# The host's image files without libpng and OpenEXR, which have no Windows
+# builds here: frames are written as raw pixel files and PNG or EXR requests
+# fail plainly.
 function(tarsivel_windows_host_images target)
   get_target_property(_dir ${target} SOURCE_DIR)
-  set_source_files_properties(${_dir}/elf_file.cpp ${_dir}/png_io.cpp ${_dir}/exr_io.cpp
-                              TARGET_DIRECTORY ${target} PROPERTIES HEADER_FILE_ONLY ON)
   target_sources(${target} PRIVATE ${_dir}/image_files_unavailable.cpp)
 endfunction()
 

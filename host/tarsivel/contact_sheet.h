@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "host/image_world.h"
+#include "host/protocol/image_world.h"
 
 namespace tarsivel::cli {
 

@@ -1,7 +1,7 @@
 #include <iostream>
 
-#include "host/frame_renderer.h"
-#include "host/scene_setup.h"
+#include "host/scenes/frame_renderer.h"
+#include "host/scenes/scene_setup.h"
 #include "host/tarsivel/commands.h"
 #include "host/tarsivel/exit_error.h"
 #include "host/tarsivel/plugin_session.h"

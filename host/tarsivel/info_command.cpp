@@ -2,10 +2,10 @@
 #include <iostream>
 #include <sstream>
 
-#include "host/cuda_device.h"
-#include "host/gpu_suites.h"
-#include "host/opencl_device.h"
-#include "host/pipl.h"
+#include "host/gpu/cuda_device.h"
+#include "host/gpu/opencl_device.h"
+#include "host/protocol/gpu_suites.h"
+#include "host/protocol/pipl.h"
 #include "host/tarsivel/commands.h"
 #include "host/tarsivel/exit_error.h"
 #include "host/tarsivel/plugin_session.h"

@@ -3,7 +3,7 @@
 #include <iostream>
 #include <new>
 
-#include "host/scene.h"
+#include "host/scenes/scene.h"
 #include "host/tarsivel/commands.h"
 #include "host/tarsivel/exit_error.h"
 #include "host/tarsivel/output_files.h"

@@ -8,9 +8,9 @@
 #include <string>
 
 #include <vector>
-#include "host/image_world.h"
-#include "host/png_io.h"
-#include "host/scene.h"
+#include "host/images/png_io.h"
+#include "host/protocol/image_world.h"
+#include "host/scenes/scene.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "host/image_world.h"
+#include "host/protocol/image_world.h"
 #include "host/tarsivel/output_files.h"
 #include "host/tarsivel/output_format.h"
 

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "host/exr_io.h"
-#include "host/png_io.h"
-#include "host/raw_frame.h"
+#include "host/images/exr_io.h"
+#include "host/images/png_io.h"
+#include "host/images/raw_frame.h"
 #include "host/tarsivel/exit_error.h"
 #include "host/tarsivel/output_files.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/image_world.h"
+#include "host/protocol/image_world.h"
 
 namespace tarsivel::cli {
 

@@ -7,10 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "host/effect_instance.h"
-#include "host/gpu_device.h"
-#include "host/gpu_suites.h"
-#include "host/plugin_library.h"
+#include "host/protocol/effect_instance.h"
+#include "host/protocol/gpu_device.h"
+#include "host/protocol/gpu_suites.h"
+#include "host/protocol/plugin_library.h"
 
 namespace tarsivel::cli {
 

@@ -7,10 +7,10 @@
 #include <mutex>
 #include <thread>
 
-#include "host/cuda_device.h"
-#include "host/frame_renderer.h"
-#include "host/opencl_device.h"
-#include "host/scene_setup.h"
+#include "host/gpu/cuda_device.h"
+#include "host/gpu/opencl_device.h"
+#include "host/scenes/frame_renderer.h"
+#include "host/scenes/scene_setup.h"
 #include "host/tarsivel/commands.h"
 #include "host/tarsivel/contact_sheet.h"
 #include "host/tarsivel/exit_error.h"

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "entry/command_dispatch.h"
-#include "host/effect_instance.h"
+#include "host/protocol/effect_instance.h"
 #include "hostapi/pf_suites.h"
 #include "support/loaded_plugin.h"
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "host/pipl.h"
+#include "host/protocol/pipl.h"
 #include "support/loaded_plugin.h"
 
 namespace tarsivel {

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "entry/host_suite_set.h"
-#include "host/effect_instance.h"
+#include "host/protocol/effect_instance.h"
 #include "hostapi/pf_suites.h"
 
 namespace tarsivel {

@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "entry/command_dispatch.h"
-#include "host/effect_instance.h"
-#include "host/image_world.h"
-#include "host/pre_render_session.h"
-#include "host/smart_render_session.h"
+#include "host/protocol/effect_instance.h"
+#include "host/protocol/image_world.h"
+#include "host/protocol/pre_render_session.h"
+#include "host/protocol/smart_render_session.h"
 #include "params/param_index.h"
 #include "params/param_table.h"
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "entry/command_dispatch.h"
-#include "host/effect_instance.h"
-#include "host/scene.h"
-#include "host/scene_setup.h"
+#include "host/protocol/effect_instance.h"
+#include "host/scenes/scene.h"
+#include "host/scenes/scene_setup.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     using namespace tarsivel::host;

@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/effect_instance.h"
+#include "host/protocol/effect_instance.h"
 #include "host_test_support.h"
 #include "hostapi/pf_suites.h"
 

@@ -5,11 +5,11 @@
 
 #include <cstring>
 
-#include "host/effect_instance.h"
-#include "host/gpu_suites.h"
-#include "host/image_world.h"
-#include "host/opencl_device.h"
-#include "host/world_registry.h"
+#include "host/gpu/opencl_device.h"
+#include "host/protocol/effect_instance.h"
+#include "host/protocol/gpu_suites.h"
+#include "host/protocol/image_world.h"
+#include "host/protocol/world_registry.h"
 #include "hostapi/pf_suites.h"
 
 namespace tarsivel::host {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "host/effect_instance.h"
+#include "host/protocol/effect_instance.h"
 
 namespace tarsivel::host::testing {
 

@@ -11,10 +11,10 @@
 #include <fstream>
 #include <vector>
 
-#include "host/channel_conversions.h"
-#include "host/exr_io.h"
-#include "host/image_world.h"
-#include "host/png_io.h"
+#include "host/images/exr_io.h"
+#include "host/images/png_io.h"
+#include "host/protocol/channel_conversions.h"
+#include "host/protocol/image_world.h"
 
 namespace tarsivel::host {
 namespace {

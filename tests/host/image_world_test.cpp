@@ -1,4 +1,4 @@
-#include "host/image_world.h"
+#include "host/protocol/image_world.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "host/channel_conversions.h"
-#include "host/world_registry.h"
+#include "host/protocol/channel_conversions.h"
+#include "host/protocol/world_registry.h"
 
 namespace tarsivel::host {
 namespace {

@@ -1,4 +1,4 @@
-#include "host/param_store.h"
+#include "host/protocol/param_store.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // Reading scenes and giving them to an instance: every error names its key.
-#include "host/scene.h"
+#include "host/scenes/scene.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "host/scene_setup.h"
+#include "host/scenes/scene_setup.h"
 #include "host_test_support.h"
 
 namespace tarsivel::host {

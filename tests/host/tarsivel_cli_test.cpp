@@ -20,9 +20,9 @@
 #include <sstream>
 #include <thread>
 
-#include "host/frame_renderer.h"
-#include "host/png_io.h"
-#include "host/scene_setup.h"
+#include "host/images/png_io.h"
+#include "host/scenes/frame_renderer.h"
+#include "host/scenes/scene_setup.h"
 #include "physics/rope_render_data.h"
 #include "support/loaded_plugin.h"
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "entry/scoped_suite.h"
-#include "host/effect_instance.h"
-#include "host/image_world.h"
-#include "host/world_registry.h"
+#include "host/protocol/effect_instance.h"
+#include "host/protocol/image_world.h"
+#include "host/protocol/world_registry.h"
 #include "hostapi/pf_suites.h"
 
 namespace tarsivel::host {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <set>
 
-#include "host/effect_instance.h"
+#include "host/protocol/effect_instance.h"
 #include "params/param_index.h"
 #include "params/param_table.h"
 

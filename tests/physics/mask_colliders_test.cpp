@@ -6,7 +6,7 @@
 #include <string>
 
 #include "entry/scoped_suite.h"
-#include "host/effect_instance.h"
+#include "host/protocol/effect_instance.h"
 #include "hostapi/pf_suites.h"
 
 namespace tarsivel {

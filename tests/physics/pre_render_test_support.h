@@ -7,8 +7,8 @@
 
 #include <memory>
 
-#include "host/effect_instance.h"
-#include "host/pre_render_session.h"
+#include "host/protocol/effect_instance.h"
+#include "host/protocol/pre_render_session.h"
 #include "params/param_index.h"
 #include "params/params_setup.h"
 #include "physics/rope_render_data.h"

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "host/cuda_device.h"
-#include "host/frame_renderer.h"
-#include "host/gpu_suites.h"
-#include "host/scene.h"
-#include "host/scene_setup.h"
-#include "host/smart_render_session.h"
+#include "host/gpu/cuda_device.h"
+#include "host/protocol/gpu_suites.h"
+#include "host/protocol/smart_render_session.h"
+#include "host/scenes/frame_renderer.h"
+#include "host/scenes/scene.h"
+#include "host/scenes/scene_setup.h"
 #include "hostapi/pf_out_flags.h"
 #include "hostapi/pf_suites.h"
 #include "physics/rope_render_data.h"

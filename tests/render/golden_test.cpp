@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "host/effect_instance.h"
-#include "host/png_io.h"
+#include "host/images/png_io.h"
+#include "host/protocol/effect_instance.h"
 #include "tests/render/render_test_support.h"
 
 namespace tarsivel {

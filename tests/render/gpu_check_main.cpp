@@ -24,13 +24,13 @@
 #include <tuple>
 #include <vector>
 
-#include "host/cuda_device.h"
-#include "host/effect_instance.h"
-#include "host/gpu_suites.h"
-#include "host/image_world.h"
-#include "host/opencl_device.h"
-#include "host/plugin_library.h"
-#include "host/smart_render_session.h"
+#include "host/gpu/cuda_device.h"
+#include "host/gpu/opencl_device.h"
+#include "host/protocol/effect_instance.h"
+#include "host/protocol/gpu_suites.h"
+#include "host/protocol/image_world.h"
+#include "host/protocol/plugin_library.h"
+#include "host/protocol/smart_render_session.h"
 #include "hostapi/pf_out_flags.h"
 #include "tests/support/render_records.h"
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "host/effect_instance.h"
+#include "host/protocol/effect_instance.h"
 #include "hostapi/pf_suites.h"
 #include "render/coverage_map.h"
 #include "tests/render/failing_allocation.h"

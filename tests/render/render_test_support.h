@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "host/effect_instance.h"
-#include "host/image_world.h"
+#include "host/protocol/effect_instance.h"
+#include "host/protocol/image_world.h"
 #include "physics/rope_render_data.h"
 #include "render/argb_view.h"
 #include "render/render_rope_cpu.h"

@@ -3,9 +3,9 @@
 
 #include <memory>
 
-#include "host/image_world.h"
-#include "host/pre_render_session.h"
-#include "host/smart_render_session.h"
+#include "host/protocol/image_world.h"
+#include "host/protocol/pre_render_session.h"
+#include "host/protocol/smart_render_session.h"
 #include "hostapi/pf_suites.h"
 #include "support/loaded_plugin.h"
 

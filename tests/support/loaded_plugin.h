@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "host/effect_instance.h"
-#include "host/plugin_library.h"
+#include "host/protocol/effect_instance.h"
+#include "host/protocol/plugin_library.h"
 
 namespace tarsivel::testing {
 

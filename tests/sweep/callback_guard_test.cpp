@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "host/effect_instance.h"
-#include "host/gpu_suites.h"
-#include "host/image_world.h"
-#include "host/pre_render_session.h"
-#include "host/smart_render_session.h"
+#include "host/protocol/effect_instance.h"
+#include "host/protocol/gpu_suites.h"
+#include "host/protocol/image_world.h"
+#include "host/protocol/pre_render_session.h"
+#include "host/protocol/smart_render_session.h"
 #include "hostapi/pf_suites.h"
 #include "tests/host/host_test_support.h"
 #include "tests/sweep/failing_new.h"

@@ -17,12 +17,12 @@
 #include <vector>
 
 #include "entry/command_dispatch.h"
-#include "host/effect_instance.h"
-#include "host/gpu_suites.h"
-#include "host/image_world.h"
-#include "host/opencl_device.h"
-#include "host/pre_render_session.h"
-#include "host/smart_render_session.h"
+#include "host/gpu/opencl_device.h"
+#include "host/protocol/effect_instance.h"
+#include "host/protocol/gpu_suites.h"
+#include "host/protocol/image_world.h"
+#include "host/protocol/pre_render_session.h"
+#include "host/protocol/smart_render_session.h"
 #include "hostapi/pf_suites.h"
 #include "params/param_index.h"
 #include "params/param_table.h"

@@ -9,8 +9,8 @@
 #include <iterator>
 #include <set>
 
-#include "host/elf_file.h"
-#include "host/pipl.h"
+#include "host/protocol/elf_file.h"
+#include "host/protocol/pipl.h"
 #include "tests/support/embedded_fatbin_check.h"
 #include "windows/pe_image.h"
 

@@ -1,6 +1,6 @@
 // Raw pixel files, the frames the Windows build writes and the Linux side
 // compares bit for bit.
-#include "host/raw_frame.h"
+#include "host/images/raw_frame.h"
 
 #include <gtest/gtest.h>
 

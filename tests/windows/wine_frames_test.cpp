@@ -14,8 +14,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "host/raw_frame.h"
-#include "host/scene.h"
+#include "host/images/raw_frame.h"
+#include "host/scenes/scene.h"
 #include "windows/wine_process.h"
 
 namespace tarsivel::testing {

@@ -1,0 +1,31 @@
+// PNG files in and out of image worlds, for the tests and the command-line
+// tools. Files hold straight alpha like the worlds; grey, palette and
+// alpha-less files are expanded to RGBA with full alpha on reading.
+#ifndef TARSIVEL_HOST_IMAGES_PNG_IO_H
+#define TARSIVEL_HOST_IMAGES_PNG_IO_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/protocol/image_world.h"
+
+namespace tarsivel::host {
+
+// Reads an 8- or 16-bit PNG into a new world of `depth`. Throws
+// std::runtime_error, naming the file, when it cannot be read.
+std::unique_ptr<ImageWorld> ReadPng(const std::string& path, PixelDepth depth,
+                                    int32_t rowPaddingBytes = 16);
+
+// The world as an RGBA PNG of 8 or 16 bits a channel. Throws
+// std::invalid_argument for another bit count.
+std::vector<uint8_t> EncodePng(const ImageWorld& world, int bitsPerChannel);
+
+// Writes EncodePng's bytes to `path`; also throws std::runtime_error, naming
+// the file, when it cannot be written.
+void WritePng(const ImageWorld& world, const std::string& path, int bitsPerChannel);
+
+}  // namespace tarsivel::host
+
+#endif

@@ -1,0 +1,87 @@
+#include "host/protocol/effect_instance.h"
+
+#include "host/protocol/standard_suites.h"
+
+namespace tarsivel::host {
+
+std::string CommandResult::BalanceReport() const {
+    std::string report;
+    for (const std::string& line : imbalances) {
+        report += line;
+        report += '\n';
+    }
+    return report;
+}
+
+EffectInstance::EffectInstance(PF_EffectMainFunc entry, int32_t layerWidth, int32_t layerHeight)
+    : entry_(entry),
+      layerWidth_(layerWidth),
+      layerHeight_(layerHeight),
+      params_(layerWidth, layerHeight) {
+    RegisterStandardSuites(suites_);
+}
+
+CommandResult EffectInstance::Run(PF_Cmd cmd, const CommandSettings& settings, void* extra,
+                                  void* session) {
+    CommandContext command(*this, settings);
+    command.SetSession(session);
+    PF_Err err = PF_Err_BAD_CALLBACK_PARAM;
+    if (entry_ != nullptr) {
+        err = entry_(cmd, &command.InData(), &command.OutData(), nullptr, nullptr, extra);
+    }
+    return Settle(command, err);
+}
+
+CommandResult EffectInstance::RunHandler(
+    const std::function<PF_Err(PF_InData*, PF_OutData*)>& handler,
+    const CommandSettings& settings) {
+    CommandContext command(*this, settings);
+    const PF_Err err = handler(&command.InData(), &command.OutData());
+    return Settle(command, err);
+}
+
+CommandResult EffectInstance::Settle(CommandContext& command, PF_Err err) {
+    CommandResult result;
+    result.err = err;
+    result.out = command.OutData();
+    result.accounts = command.Accounts();
+    result.imbalances = result.accounts.Imbalances();
+    result.hostCalls = command.Failures().Calls();
+    result.failedCalls = command.Failures().Failed();
+    std::lock_guard lock(stateMutex_);
+    globalData_ = result.out.global_data;
+    return result;
+}
+
+PF_Handle EffectInstance::GlobalData() const {
+    std::lock_guard lock(stateMutex_);
+    return globalData_;
+}
+
+void EffectInstance::SetGlobalData(PF_Handle data) {
+    std::lock_guard lock(stateMutex_);
+    globalData_ = data;
+}
+
+void EffectInstance::ClearSupportedPixelFormats() {
+    std::lock_guard lock(stateMutex_);
+    pixelFormats_.clear();
+    ++pixelFormatClears_;
+}
+
+void EffectInstance::AddSupportedPixelFormat(PrPixelFormat format) {
+    std::lock_guard lock(stateMutex_);
+    pixelFormats_.push_back(format);
+}
+
+std::vector<PrPixelFormat> EffectInstance::SupportedPixelFormats() const {
+    std::lock_guard lock(stateMutex_);
+    return pixelFormats_;
+}
+
+int EffectInstance::PixelFormatClears() const {
+    std::lock_guard lock(stateMutex_);
+    return pixelFormatClears_;
+}
+
+}  // namespace tarsivel::host

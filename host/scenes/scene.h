@@ -1,0 +1,95 @@
+// A scene file: the layer, its timing, how to render it, parameter values and
+// keyframes by display name, and the layer's masks. Reading checks the shape
+// of everything and rejects unknown keys; what the values mean for the
+// effect's declared parameters is checked when the scene is applied.
+#ifndef TARSIVEL_HOST_SCENES_SCENE_H
+#define TARSIVEL_HOST_SCENES_SCENE_H
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "host/protocol/mask_store.h"
+
+namespace tarsivel::host {
+
+// A scene that cannot be used; the message names the file and the key.
+class SceneError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+struct SceneBackground {
+    enum class Kind { Transparent, Color, Image } kind = Kind::Transparent;
+    uint8_t rgba[4] = {0, 0, 0, 0};
+    std::string imagePath;  // resolved against the scene's folder
+};
+
+struct SceneKeyframe {
+    double frame = 0;
+    nlohmann::json value;
+    bool hold = false;
+};
+
+struct SceneParam {
+    std::string name;
+    std::string key;  // for messages: params."Name"
+    bool animated = false;
+    std::vector<SceneKeyframe> keys;  // one key at frame 0 when static
+};
+
+struct SceneMaskKey {
+    double frame = 0;
+    std::vector<MaskVertex> vertices;
+};
+
+struct SceneMask {
+    std::string name;
+    bool closed = true;
+    std::vector<SceneMaskKey> keys;
+};
+
+struct Scene {
+    std::string path;
+    std::string name;  // the file's stem
+    int32_t width = 0;
+    int32_t height = 0;
+    SceneBackground background;
+    uint32_t timeScale = 3000;
+    int32_t timeStep = 100;
+    int32_t localTimeStep = 100;
+    int32_t frames = 1;
+    int depth = 8;
+    int32_t downsample = 1;
+    std::string renderer = "cpu";
+    std::vector<SceneParam> params;
+    std::vector<SceneMask> masks;
+    std::vector<std::string> warnings;
+
+    int32_t OutputWidth() const { return (width + downsample - 1) / downsample; }
+    int32_t OutputHeight() const { return (height + downsample - 1) / downsample; }
+    // Host time of frame f (fits 32 bits: checked when the scene is read).
+    int32_t FrameTime(int32_t frame) const { return frame * timeStep; }
+    // Host time of a keyframe at a (possibly fractional) frame, rounded to nearest.
+    int32_t KeyTime(double frame) const;
+};
+
+// What is wrong with a point or mask vertex the host cannot hold (16.16 fixed
+// point, in layer pixels).
+inline constexpr const char* kCoordinateRangeProblem =
+    "expected x and y from -32768 to 32767.99 pixels";
+
+// The deepest nesting of arrays and objects a scene file may have.
+constexpr int kMaxSceneNesting = 64;
+
+// Throws SceneError. Besides the scene's own rules, the file's text may nest
+// at most kMaxSceneNesting levels and may not repeat a key in an object.
+Scene ReadScene(const std::string& path);
+Scene ReadSceneText(const std::string& text, const std::string& path);
+Scene ParseScene(const nlohmann::json& document, const std::string& path);
+
+}  // namespace tarsivel::host
+
+#endif
