@@ -40,14 +40,14 @@ int RunDump(const DumpOptions& options) {
         throw ExitError(kExitPluginError,
                         "smart pre-render returned error " + std::to_string(outcome.err));
     }
-    // The record stays the plug-in's: read through its header, deleted by its deleter.
-    const auto* record = static_cast<const RopeRenderData*>(preRender->Record());
+    // The record stays the plug-in's: read as lists, deleted by its deleter.
+    const void* record = preRender->Record();
     if (record == nullptr) {
         throw ExitError(kExitContractBroken, "smart pre-render handed over no record");
     }
     int nonFinite = 0;
-    std::cout << RecordJson(*record, options.frame, scene.FrameTime(options.frame), scene.timeScale,
-                            nonFinite);
+    std::cout << RecordJson(ReadRecord(record), options.frame, scene.FrameTime(options.frame),
+                            scene.timeScale, nonFinite);
     if (nonFinite > 0) {
         std::cerr << "tarsivel: warning: " << NonFiniteWarning(nonFinite) << "; written as null\n";
     }

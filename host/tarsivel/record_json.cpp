@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <vector>
 
 namespace tarsivel::cli {
 namespace {
@@ -16,8 +15,7 @@ void AppendFloat(std::string& out, float v, int& nonFinite) {
     out += ShortestFloat(v);
 }
 
-void AppendList(std::string& out, const char* key, const std::vector<float>& values,
-                int& nonFinite) {
+void AppendList(std::string& out, const char* key, std::span<const float> values, int& nonFinite) {
     out += ", \"";
     out += key;
     out += "\": [";
@@ -45,11 +43,11 @@ void AppendBool(std::string& out, const char* key, bool v) {
 
 }  // namespace
 
-int CountNonFinite(const RopeRenderData& record) {
+int CountNonFinite(const RecordLists& record) {
     int count = 0;
-    for (const std::vector<float>* list :
-         {&record.points, &record.segThickness, &record.nodePoints, &record.nodeThickness}) {
-        for (float v : *list) {
+    for (std::span<const float> list :
+         {record.points, record.segThickness, record.nodePoints, record.nodeThickness}) {
+        for (float v : list) {
             count += !std::isfinite(v);
         }
     }
@@ -71,7 +69,7 @@ std::string ShortestFloat(float value) {
     return std::string(text, result.ptr);
 }
 
-std::string RecordJson(const RopeRenderData& record, int32_t frame, int32_t currentTime,
+std::string RecordJson(const RecordLists& record, int32_t frame, int32_t currentTime,
                        uint32_t timeScale, int& nonFinite) {
     std::string out = "{\"format\": \"tarsivel-record/1\", \"frame\": " + std::to_string(frame) +
                       ", \"current_time\": " + std::to_string(currentTime) +

@@ -6,16 +6,16 @@
 #include <cstdint>
 #include <string>
 
-#include "physics/rope_render_data.h"
+#include "host/tarsivel/record_lists.h"
 
 namespace tarsivel::cli {
 
 // Non-finite values are written as null and counted in `nonFinite`.
-std::string RecordJson(const RopeRenderData& record, int32_t frame, int32_t currentTime,
+std::string RecordJson(const RecordLists& record, int32_t frame, int32_t currentTime,
                        uint32_t timeScale, int& nonFinite);
 
 // How many of the record's float values are not finite.
-int CountNonFinite(const RopeRenderData& record);
+int CountNonFinite(const RecordLists& record);
 // The warning about `count` non-finite values of a record.
 std::string NonFiniteWarning(int count);
 

@@ -283,8 +283,8 @@ int RunRender(const RenderOptions& options) {
     Progress progress(plan.first, plan.last);
     FrameFailures failures(progress);
     renderer.InspectRecords([&progress](int32_t frame, const void* record) {
-        // The plug-in's record, read through its header as `dump` reads it.
-        const int nonFinite = CountNonFinite(*static_cast<const RopeRenderData*>(record));
+        // The plug-in's record, read as lists as `dump` reads it.
+        const int nonFinite = CountNonFinite(ReadRecord(record));
         if (nonFinite > 0) {
             progress.Say("tarsivel: warning: frame " + std::to_string(frame) + ": " +
                          NonFiniteWarning(nonFinite));
