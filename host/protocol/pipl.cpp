@@ -11,17 +11,17 @@ uint32_t Le32(const std::vector<uint8_t>& b, std::size_t at) {
            uint32_t(b[at + 3]) << 24;
 }
 
-std::string Hex(uint32_t v) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", v);
-    return text;
-}
-
 }  // namespace
 
 uint32_t FourCC(const char (&code)[5]) {
     return uint32_t(uint8_t(code[0])) << 24 | uint32_t(uint8_t(code[1])) << 16 |
            uint32_t(uint8_t(code[2])) << 8 | uint32_t(uint8_t(code[3]));
+}
+
+std::string Hex(uint32_t v) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", v);
+    return text;
 }
 
 std::string FourCCText(uint32_t code) {

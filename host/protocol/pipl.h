@@ -28,6 +28,9 @@ struct Pipl {
 
 uint32_t FourCC(const char (&code)[5]);
 std::string FourCCText(uint32_t code);
+// "0x0000ABCD": flags and versions as a PiPL description and `tarsivel info`
+// write them.
+std::string Hex(uint32_t v);
 
 // Null with `error` set when the bytes are no well-formed PiPL.
 std::optional<Pipl> DecodePipl(const std::vector<uint8_t>& bytes, std::string& error);

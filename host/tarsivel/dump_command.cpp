@@ -1,7 +1,6 @@
 #include <iostream>
 
 #include "host/scenes/frame_renderer.h"
-#include "host/scenes/scene_setup.h"
 #include "host/tarsivel/commands.h"
 #include "host/tarsivel/exit_error.h"
 #include "host/tarsivel/plugin_session.h"
@@ -18,17 +17,8 @@ int RunDump(const DumpOptions& options) {
         throw ExitError(kExitUsage, "--frame " + std::to_string(options.frame) +
                                         " is not within 0 … " + std::to_string(scene.frames - 1));
     }
-    for (const std::string& w : scene.warnings) {
-        std::cerr << "tarsivel: warning: " << w << "\n";
-    }
-    PluginSession session(options.plugin.empty() ? DefaultPluginPath() : options.plugin,
-                          scene.width, scene.height);
-    std::vector<std::string> warnings;
-    host::ApplyScene(scene, session.Instance(), warnings);
-    for (const std::string& w : warnings) {
-        std::cerr << "tarsivel: warning: " << w << "\n";
-    }
-    host::FrameRenderer renderer(session.Instance(), scene, 8, scene.downsample);
+    std::unique_ptr<PluginSession> session = StartScene(scene, options.plugin);
+    host::FrameRenderer renderer(session->Instance(), scene, 8, scene.downsample);
     std::unique_ptr<host::PreRenderSession> preRender;
     const host::FrameOutcome outcome = renderer.PreRender(options.frame, preRender);
     if (!outcome.contractProblems.empty()) {

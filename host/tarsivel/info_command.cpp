@@ -13,12 +13,6 @@
 namespace tarsivel::cli {
 namespace {
 
-std::string Hex(uint32_t v) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", v);
-    return text;
-}
-
 const char* KindName(PF_ParamType kind) {
     switch (kind) {
         case PF_Param_LAYER:
@@ -171,9 +165,9 @@ int RunInfo(const std::string& plugin, bool gpu) {
     auto pipl = bytes.empty() ? std::nullopt : host::DecodePipl(bytes, error);
     std::cout << (pipl ? host::DescribePipl(*pipl) : "PiPL: " + error + "\n");
     const PF_OutData& global = session.GlobalSetup();
-    std::cout << "Global set-up: version " << Hex(global.my_version) << ", out flags "
-              << Hex(uint32_t(global.out_flags)) << ", out flags 2 "
-              << Hex(uint32_t(global.out_flags2)) << "\n";
+    std::cout << "Global set-up: version " << host::Hex(global.my_version) << ", out flags "
+              << host::Hex(uint32_t(global.out_flags)) << ", out flags 2 "
+              << host::Hex(uint32_t(global.out_flags2)) << "\n";
     const auto& declarations = session.Instance().Params().Declarations();
     std::cout << "Parameters (" << declarations.size() + 1 << "):\n"
               << "   0  (input layer)  layer\n";

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "host/scenes/scene_setup.h"
 #include "host/tarsivel/exit_error.h"
 
 #if defined(_WIN32)
@@ -12,11 +13,13 @@
 namespace tarsivel::cli {
 namespace {
 
-std::string HexCode(PF_Err err) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%d", int(err));
-    return text;
+void PrintWarnings(const std::vector<std::string>& warnings) {
+    for (const std::string& w : warnings) {
+        std::cerr << "tarsivel: warning: " << w << "\n";
+    }
 }
+
+}  // namespace
 
 std::filesystem::path ProgramFolder() {
 #if defined(_WIN32)
@@ -27,8 +30,6 @@ std::filesystem::path ProgramFolder() {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path();
 #endif
 }
-
-}  // namespace
 
 std::string DefaultPluginPath() {
 #if defined(_WIN32)
@@ -44,7 +45,7 @@ void RequireSuccess(const host::CommandResult& result, const std::string& comman
                                                  ":\n" + result.BalanceReport());
     }
     if (result.err != PF_Err_NONE) {
-        std::string message = command + " returned error " + HexCode(result.err);
+        std::string message = command + " returned error " + std::to_string(result.err);
         if (result.out.return_msg[0] != '\0') {
             message += ": " + std::string(result.out.return_msg);
         }
@@ -60,7 +61,7 @@ PluginSession::PluginSession(const std::string& pluginPath, int32_t layerWidth,
         throw ExitError(kExitUsage, error);
     }
     if (const PF_Err err = library_->Register(); err != PF_Err_NONE) {
-        throw ExitError(kExitPluginError, "registration returned error " + HexCode(err));
+        throw ExitError(kExitPluginError, "registration returned error " + std::to_string(err));
     }
     if (library_->EntryPoint() == nullptr) {
         throw ExitError(kExitUsage, pluginPath + " has no entry point named \"" +
@@ -116,6 +117,16 @@ const void* PluginSession::SetUpGpu(std::unique_ptr<host::GpuDevice> device) {
         throw ExitError(kExitUsage, message);
     }
     return gpuData_;
+}
+
+std::unique_ptr<PluginSession> StartScene(const host::Scene& scene, const std::string& pluginPath) {
+    PrintWarnings(scene.warnings);
+    auto session = std::make_unique<PluginSession>(
+        pluginPath.empty() ? DefaultPluginPath() : pluginPath, scene.width, scene.height);
+    std::vector<std::string> warnings;
+    host::ApplyScene(scene, session->Instance(), warnings);
+    PrintWarnings(warnings);
+    return session;
 }
 
 }  // namespace tarsivel::cli

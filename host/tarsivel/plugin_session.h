@@ -4,6 +4,7 @@
 #ifndef TARSIVEL_HOST_TARSIVEL_PLUGIN_SESSION_H
 #define TARSIVEL_HOST_TARSIVEL_PLUGIN_SESSION_H
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -11,8 +12,12 @@
 #include "host/protocol/gpu_device.h"
 #include "host/protocol/gpu_suites.h"
 #include "host/protocol/plugin_library.h"
+#include "host/scenes/scene.h"
 
 namespace tarsivel::cli {
+
+// The folder this program runs from.
+std::filesystem::path ProgramFolder();
 
 // The plug-in library built beside this program.
 std::string DefaultPluginPath();
@@ -48,6 +53,12 @@ class PluginSession {
     bool gpuSetUp_ = false;
     void* gpuData_ = nullptr;
 };
+
+// How `render` and `dump` begin once their scene is read and checked: the
+// scene's warnings told, the plug-in loaded and set up for the scene's layer
+// (`pluginPath`, or the one beside this program when empty), the scene given
+// to the instance and what that warned of told. Throws ExitError.
+std::unique_ptr<PluginSession> StartScene(const host::Scene& scene, const std::string& pluginPath);
 
 }  // namespace tarsivel::cli
 

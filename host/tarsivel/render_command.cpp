@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -10,7 +11,6 @@
 #include "host/gpu/cuda_device.h"
 #include "host/gpu/opencl_device.h"
 #include "host/scenes/frame_renderer.h"
-#include "host/scenes/scene_setup.h"
 #include "host/tarsivel/commands.h"
 #include "host/tarsivel/contact_sheet.h"
 #include "host/tarsivel/exit_error.h"
@@ -29,12 +29,6 @@ namespace tarsivel::cli {
 namespace {
 
 constexpr int kSheetCells = 12;
-
-void PrintWarnings(const std::vector<std::string>& warnings) {
-    for (const std::string& w : warnings) {
-        std::cerr << "tarsivel: warning: " << w << "\n";
-    }
-}
 
 // What the operating system can still give, in bytes; 0 when unknown.
 #if defined(_WIN32)
@@ -233,31 +227,25 @@ int RunRender(const RenderOptions& options) {
     if (options.renderer)
         scene.renderer = *options.renderer;
     const RenderPlan plan = Plan(options, scene);
-    PrintWarnings(scene.warnings);
-
-    PluginSession session(options.plugin.empty() ? DefaultPluginPath() : options.plugin,
-                          scene.width, scene.height);
-    std::vector<std::string> warnings;
-    host::ApplyScene(scene, session.Instance(), warnings);
-    PrintWarnings(warnings);
+    const std::unique_ptr<PluginSession> session = StartScene(scene, options.plugin);
 
     std::unique_ptr<host::GpuDevice> device = OpenDevice(scene.renderer);
-    const void* gpuData = device ? session.SetUpGpu(std::move(device)) : nullptr;
+    const void* gpuData = device ? session->SetUpGpu(std::move(device)) : nullptr;
     int jobs = options.jobs;
-    if (jobs > 1 && !session.DeclaresThreadedRendering()) {
+    if (jobs > 1 && !session->DeclaresThreadedRendering()) {
         std::cerr << "tarsivel: the plug-in does not declare threaded rendering; one frame at "
                      "a time\n";
         jobs = 1;
     }
-    const MemoryNeed memory = EstimateMemory(scene, scene.depth, session.Gpu() != nullptr, jobs);
+    const MemoryNeed memory = EstimateMemory(scene, scene.depth, session->Gpu() != nullptr, jobs);
     CheckMemory(memory, jobs);
     const std::string note = PrecisionNote(plan.format, scene.depth);
     if (!note.empty()) {
         std::cerr << "tarsivel: note: " << note << "\n";
     }
 
-    host::FrameRenderer renderer(session.Instance(), scene, scene.depth, scene.downsample,
-                                 session.Gpu(), 0, gpuData);
+    host::FrameRenderer renderer(session->Instance(), scene, scene.depth, scene.downsample,
+                                 session->Gpu(), 0, gpuData);
     const int total = plan.last - plan.first + 1;
     std::map<int, int> sheetCell;
     std::unique_ptr<ContactSheet> sheet;
@@ -357,9 +345,19 @@ int RunRender(const RenderOptions& options) {
     return kExitSuccess;
 }
 
+// The demo scene, which the build copies beside this program.
+std::string DemoScenePath() {
+    const std::filesystem::path path = ProgramFolder() / "examples" / "demo.json";
+    if (!std::filesystem::is_regular_file(path)) {
+        throw ExitError(kExitUsage, "the demo scene is missing: it was looked for at " +
+                                        path.string() + ", beside this program");
+    }
+    return path.string();
+}
+
 int RunDemo(const std::string& plugin, const std::string& outputFolder) {
     RenderOptions options;
-    options.scene = std::string(TARSIVEL_EXAMPLES_DIR) + "/demo.json";
+    options.scene = DemoScenePath();
     options.plugin = plugin;
     options.output = outputFolder + "/demo_####.png";
     options.contactSheet = outputFolder + "/contact_sheet.png";

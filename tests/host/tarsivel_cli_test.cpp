@@ -56,10 +56,13 @@ class CliTest : public ::testing::Test {
     void TearDown() override { fs::remove_all(dir); }
 
     CliRun Tarsivel(const std::string& args, const std::string& env = "") {
+        return Run(TARSIVEL_CLI_PATH, args, env);
+    }
+    CliRun Run(const std::string& program, const std::string& args, const std::string& env = "") {
         const fs::path out = dir / "stdout.txt";
         const fs::path err = dir / "stderr.txt";
         const std::string command =
-            env + " " + TARSIVEL_CLI_PATH + " " + args + " >" + out.string() + " 2>" + err.string();
+            env + " " + program + " " + args + " >" + out.string() + " 2>" + err.string();
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
     }
@@ -84,6 +87,31 @@ class CliTest : public ::testing::Test {
 
     fs::path dir;
 };
+
+// The demo scene is looked for beside the program, wherever it was built or
+// copied to, never at a path compiled in.
+TEST_F(CliTest, DemoFindsItsSceneBesideTheProgramOrSaysWhereItLooked) {
+    const fs::path bin = dir / "bin";
+    fs::create_directories(bin);
+    fs::copy_file(TARSIVEL_CLI_PATH, bin / "tarsivel");
+    const std::string args =
+        "demo --plugin " + (dir / "none.so").string() + " -o " + (dir / "out").string();
+    const CliRun missing = Run((bin / "tarsivel").string(), args);
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_NE(missing.err.find("the demo scene is missing"), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find((bin / "examples" / "demo.json").string()), std::string::npos)
+        << missing.err;
+
+    fs::create_directories(bin / "examples");
+    for (const char* file : {"demo.json", "demo_background.png"}) {
+        fs::copy_file(fs::path(TARSIVEL_EXAMPLES_DIR) / file, bin / "examples" / file);
+    }
+    // Found: the run goes on to the plug-in, which is missing.
+    const CliRun found = Run((bin / "tarsivel").string(), args);
+    EXPECT_EQ(found.code, 2);
+    EXPECT_EQ(found.err.find("demo scene"), std::string::npos) << found.err;
+    EXPECT_NE(found.err.find("none.so"), std::string::npos) << found.err;
+}
 
 TEST_F(CliTest, CudaSaysWhatIsMissingAndRendersThroughADriver) {
     const std::string scene = SmallScene(2);
