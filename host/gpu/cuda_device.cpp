@@ -9,8 +9,7 @@ namespace {
 
 void Check(const CudaDriver& driver, CUresult result, const char* what) {
     if (result != CUDA_SUCCESS) {
-        throw std::runtime_error(std::string("CUDA ") + what +
-                                 " failed: " + CudaErrorText(driver, result));
+        ThrowFrameworkFailure("CUDA", what, CudaErrorText(driver, result));
     }
 }
 
@@ -97,11 +96,11 @@ std::unique_ptr<CudaDevice> CudaDevice::Open(int ordinal, std::string& why) {
 
 CudaDevice::CudaDevice(const CudaDriver& driver, int ordinal, CUdevice device, CUcontext context,
                        std::string name, int computeCapability)
-    : driver_(driver),
+    : FrameworkDevice(PF_GPU_Framework_CUDA, std::move(name)),
+      driver_(driver),
       ordinal_(ordinal),
       device_(device),
       context_(context),
-      name_(std::move(name)),
       computeCapability_(computeCapability) {}
 
 CudaDevice::~CudaDevice() {
@@ -109,9 +108,7 @@ CudaDevice::~CudaDevice() {
 }
 
 PF_GPUDeviceInfo CudaDevice::Info() const {
-    PF_GPUDeviceInfo info{};
-    info.device_framework = PF_GPU_Framework_CUDA;
-    info.compatibleB = 1;
+    PF_GPUDeviceInfo info = FrameworkInfo();
     info.devicePV = reinterpret_cast<void*>(static_cast<std::intptr_t>(ordinal_));
     info.contextPV = context_;
     return info;

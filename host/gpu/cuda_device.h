@@ -7,22 +7,18 @@
 #include <memory>
 #include <string>
 
-#include "host/protocol/gpu_device.h"
+#include "host/gpu/framework_device.h"
 #include "render/cuda_driver.h"
 
 namespace tarsivel::host {
 
-class CudaDevice final : public GpuDevice {
+class CudaDevice final : public FrameworkDevice {
   public:
     // Null with `why` set (for a user: "no CUDA driver on this machine", ...)
     // when the driver, the device or its context cannot be had.
     static std::unique_ptr<CudaDevice> Open(int ordinal, std::string& why);
     ~CudaDevice() override;
-    CudaDevice(const CudaDevice&) = delete;
-    CudaDevice& operator=(const CudaDevice&) = delete;
 
-    PF_GPU_Framework Framework() const override { return PF_GPU_Framework_CUDA; }
-    std::string Name() const override { return name_; }
     // As hostapi/pf_gpu.h describes for CUDA: the ordinal in devicePV, the
     // host's context in contextPV, the default stream (null) in command_queuePV.
     PF_GPUDeviceInfo Info() const override;
@@ -42,7 +38,6 @@ class CudaDevice final : public GpuDevice {
     int ordinal_;
     CUdevice device_;
     CUcontext context_;
-    std::string name_;
     int computeCapability_;
 };
 

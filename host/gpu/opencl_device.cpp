@@ -8,8 +8,7 @@ namespace {
 
 void Check(cl_int status, const char* what) {
     if (status != CL_SUCCESS) {
-        throw std::runtime_error(std::string("OpenCL ") + what +
-                                 " failed: " + std::to_string(status));
+        ThrowFrameworkFailure("OpenCL", what, std::to_string(status));
     }
 }
 
@@ -110,7 +109,9 @@ std::unique_ptr<OpenCLDevice> OpenCLDevice::Open(std::string_view nameContains) 
 }
 
 OpenCLDevice::OpenCLDevice(cl_platform_id platform, cl_device_id device, std::string name)
-    : platform_(platform), device_(device), name_(std::move(name)) {
+    : FrameworkDevice(PF_GPU_Framework_OPENCL, std::move(name)),
+      platform_(platform),
+      device_(device) {
     cl_int status = CL_SUCCESS;
     const cl_context_properties properties[] = {
         CL_CONTEXT_PLATFORM, reinterpret_cast<cl_context_properties>(platform_), 0};
@@ -130,9 +131,7 @@ OpenCLDevice::~OpenCLDevice() {
 }
 
 PF_GPUDeviceInfo OpenCLDevice::Info() const {
-    PF_GPUDeviceInfo info{};
-    info.device_framework = PF_GPU_Framework_OPENCL;
-    info.compatibleB = 1;
+    PF_GPUDeviceInfo info = FrameworkInfo();
     info.platformPV = platform_;
     info.devicePV = device_;
     info.contextPV = context_;

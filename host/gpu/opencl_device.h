@@ -10,20 +10,16 @@
 #include <string>
 #include <string_view>
 
-#include "host/protocol/gpu_device.h"
+#include "host/gpu/framework_device.h"
 
 namespace tarsivel::host {
 
-class OpenCLDevice final : public GpuDevice {
+class OpenCLDevice final : public FrameworkDevice {
   public:
     // Null when no platform or no matching device exists.
     static std::unique_ptr<OpenCLDevice> Open(std::string_view nameContains = {});
     ~OpenCLDevice() override;
-    OpenCLDevice(const OpenCLDevice&) = delete;
-    OpenCLDevice& operator=(const OpenCLDevice&) = delete;
 
-    PF_GPU_Framework Framework() const override { return PF_GPU_Framework_OPENCL; }
-    std::string Name() const override { return name_; }
     PF_GPUDeviceInfo Info() const override;
     std::unique_ptr<GpuWorld> NewWorld(int32_t width, int32_t height,
                                        int32_t rowPaddingBytes = 16) override;
@@ -38,7 +34,6 @@ class OpenCLDevice final : public GpuDevice {
 
     cl_platform_id platform_;
     cl_device_id device_;
-    std::string name_;
     cl_context context_ = nullptr;
     cl_command_queue queue_ = nullptr;
 };

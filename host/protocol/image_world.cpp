@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+#include <type_traits>
 
 #include "host/protocol/channel_conversions.h"
 #include "host/protocol/world_block_copy.h"
@@ -128,8 +129,16 @@ bool ImageWorld::PaddingIntact() const {
     return true;
 }
 
+uint8_t* ImageWorld::PixelAt(int32_t x, int32_t y) {
+    return Row(y) + static_cast<size_t>(x) * size_t(BytesPerPixel(depth_));
+}
+
+const uint8_t* ImageWorld::PixelAt(int32_t x, int32_t y) const {
+    return Row(y) + static_cast<size_t>(x) * size_t(BytesPerPixel(depth_));
+}
+
 PF_PixelFloat ImageWorld::ReadFloat(int32_t x, int32_t y) const {
-    const uint8_t* pixel = Row(y) + static_cast<size_t>(x) * size_t(BytesPerPixel(depth_));
+    const uint8_t* pixel = PixelAt(x, y);
     switch (depth_) {
         case PixelDepth::k8:
             return ReadAs<uint8_t>(pixel);
@@ -142,7 +151,7 @@ PF_PixelFloat ImageWorld::ReadFloat(int32_t x, int32_t y) const {
 }
 
 void ImageWorld::WriteFloat(int32_t x, int32_t y, PF_PixelFloat p) {
-    uint8_t* pixel = Row(y) + static_cast<size_t>(x) * size_t(BytesPerPixel(depth_));
+    uint8_t* pixel = PixelAt(x, y);
     switch (depth_) {
         case PixelDepth::k8:
             WriteAs<uint8_t>(pixel, p);
@@ -156,36 +165,44 @@ void ImageWorld::WriteFloat(int32_t x, int32_t y, PF_PixelFloat p) {
     }
 }
 
-PF_Pixel ImageWorld::Read8(int32_t x, int32_t y) const {
-    if (depth_ != PixelDepth::k8) {
-        throw std::logic_error("image world: not an 8-bit world");
-    }
-    PF_Pixel p;
-    std::memcpy(&p, Row(y) + static_cast<size_t>(x) * 4, sizeof p);
+template <class Pixel>
+Pixel ImageWorld::ReadRaw(int32_t x, int32_t y) const {
+    RequireRawDepth<Pixel>();
+    Pixel p;
+    std::memcpy(&p, PixelAt(x, y), sizeof p);
     return p;
+}
+
+template <class Pixel>
+void ImageWorld::WriteRaw(int32_t x, int32_t y, Pixel p) {
+    RequireRawDepth<Pixel>();
+    std::memcpy(PixelAt(x, y), &p, sizeof p);
+}
+
+template <class Pixel>
+void ImageWorld::RequireRawDepth() const {
+    constexpr bool eight = std::is_same_v<Pixel, PF_Pixel>;
+    static_assert(eight || std::is_same_v<Pixel, PF_Pixel16>);
+    if (depth_ != (eight ? PixelDepth::k8 : PixelDepth::k16)) {
+        throw std::logic_error(eight ? "image world: not an 8-bit world"
+                                     : "image world: not a 16-bit world");
+    }
+}
+
+PF_Pixel ImageWorld::Read8(int32_t x, int32_t y) const {
+    return ReadRaw<PF_Pixel>(x, y);
 }
 
 void ImageWorld::Write8(int32_t x, int32_t y, PF_Pixel p) {
-    if (depth_ != PixelDepth::k8) {
-        throw std::logic_error("image world: not an 8-bit world");
-    }
-    std::memcpy(Row(y) + static_cast<size_t>(x) * 4, &p, sizeof p);
+    WriteRaw(x, y, p);
 }
 
 PF_Pixel16 ImageWorld::Read16(int32_t x, int32_t y) const {
-    if (depth_ != PixelDepth::k16) {
-        throw std::logic_error("image world: not a 16-bit world");
-    }
-    PF_Pixel16 p;
-    std::memcpy(&p, Row(y) + static_cast<size_t>(x) * 8, sizeof p);
-    return p;
+    return ReadRaw<PF_Pixel16>(x, y);
 }
 
 void ImageWorld::Write16(int32_t x, int32_t y, PF_Pixel16 p) {
-    if (depth_ != PixelDepth::k16) {
-        throw std::logic_error("image world: not a 16-bit world");
-    }
-    std::memcpy(Row(y) + static_cast<size_t>(x) * 8, &p, sizeof p);
+    WriteRaw(x, y, p);
 }
 
 void ImageWorld::Fill(PF_PixelFloat colour) {

@@ -64,6 +64,16 @@ class ImageWorld {
 
   private:
     void WriteGuard();
+    uint8_t* PixelAt(int32_t x, int32_t y);
+    const uint8_t* PixelAt(int32_t x, int32_t y) const;
+    // Raw access for the 8-bit (PF_Pixel) and 16-bit (PF_Pixel16) worlds;
+    // throws std::logic_error for a world of another depth.
+    template <class Pixel>
+    Pixel ReadRaw(int32_t x, int32_t y) const;
+    template <class Pixel>
+    void WriteRaw(int32_t x, int32_t y, Pixel p);
+    template <class Pixel>
+    void RequireRawDepth() const;
 
     PixelDepth depth_;
     std::vector<uint8_t> storage_;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -104,6 +105,27 @@ TEST(ImageWorld, FloatAccessUsesEachDepthsScale) {
     EXPECT_EQ(wide.ReadFloat(1, 0).blue, 2.0f);  // float worlds keep any value
     EXPECT_EQ(eight.ReadFloat(1, 0).green, 64.0f / 255.0f);
     EXPECT_EQ(sixteen.ReadFloat(1, 0).red, 0.5f);
+}
+
+// Raw access reads and writes a pixel where the float access does, and only
+// at the world's own depth: anything else is a caller's mistake, refused
+// before a byte is touched.
+TEST(ImageWorld, RawAccessIsAtTheWorldsOwnDepthOnly) {
+    ImageWorld eight(3, 2, PixelDepth::k8, 3);
+    ImageWorld sixteen(3, 2, PixelDepth::k16, 3);
+    eight.Write8(2, 1, PF_Pixel{255, 0, 51, 255});
+    sixteen.Write16(2, 1, PF_Pixel16{32768, 0, 16384, 32768});
+    EXPECT_EQ(eight.ReadFloat(2, 1).green, 0.2f);
+    EXPECT_EQ(sixteen.ReadFloat(2, 1).green, 0.5f);
+    EXPECT_EQ(eight.ReadFloat(1, 1).alpha, 0.0f);
+    EXPECT_TRUE(eight.PaddingIntact() && sixteen.PaddingIntact());
+
+    ImageWorld wide(3, 2, PixelDepth::k32);
+    EXPECT_THROW(sixteen.Read8(0, 0), std::logic_error);
+    EXPECT_THROW(wide.Write8(0, 0, PF_Pixel{}), std::logic_error);
+    EXPECT_THROW(eight.Read16(0, 0), std::logic_error);
+    EXPECT_THROW(wide.Write16(0, 0, PF_Pixel16{}), std::logic_error);
+    EXPECT_EQ(wide.ReadFloat(0, 0).alpha, 0.0f);
 }
 
 TEST(ImageWorld, CopyFromConvertsBetweenDepthsWithTheSameFormulas) {
