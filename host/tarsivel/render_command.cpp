@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -10,9 +11,9 @@
 
 #include "host/gpu/cuda_device.h"
 #include "host/gpu/opencl_device.h"
+#include "host/protocol/image_world.h"
 #include "host/scenes/frame_renderer.h"
 #include "host/tarsivel/commands.h"
-#include "host/tarsivel/contact_sheet.h"
 #include "host/tarsivel/exit_error.h"
 #include "host/tarsivel/movie_writer.h"
 #include "host/tarsivel/output_files.h"
@@ -29,6 +30,70 @@ namespace tarsivel::cli {
 namespace {
 
 constexpr int kSheetCells = 12;
+
+// The contact sheet: one picture of a whole animation, evenly spaced frames
+// in a grid.
+constexpr int32_t kSheetGap = 4;
+
+// Which of `first` … `last` go on a sheet of at most `cells` frames.
+std::vector<int> SheetFrames(int first, int last, int cells) {
+    const int count = std::min(cells, last - first + 1);
+    std::vector<int> frames;
+    for (int i = 0; i < count; ++i) {
+        frames.push_back(
+            count == 1 ? first
+                       : first + int(std::lround(double(i) * (last - first) / double(count - 1))));
+    }
+    return frames;
+}
+
+class ContactSheet {
+  public:
+    // A grid of `count` cells, each frame shrunk to fit `cellWidth` pixels across.
+    ContactSheet(int count, int32_t frameWidth, int32_t frameHeight, int32_t cellWidth = 240);
+
+    // Places a frame (any depth) into cell `index`, over a checkerboard so
+    // transparency shows. Safe to call from several threads for different cells.
+    void Place(int index, const host::ImageWorld& frame);
+    const host::ImageWorld& Image() const { return *sheet_; }
+
+  private:
+    static float Checker(int32_t x, int32_t y) { return ((x / 8 + y / 8) % 2) ? 0.8f : 0.6f; }
+
+    int columns_;
+    int32_t cellWidth_;
+    int32_t cellHeight_;
+    double scale_;
+    std::unique_ptr<host::ImageWorld> sheet_;
+};
+
+ContactSheet::ContactSheet(int count, int32_t frameWidth, int32_t frameHeight, int32_t cellWidth) {
+    columns_ = std::max(1, std::min(count, 4));
+    const int rows = std::max(1, (count + columns_ - 1) / columns_);
+    cellWidth_ = std::min(cellWidth, frameWidth);
+    scale_ = double(frameWidth) / double(cellWidth_);
+    cellHeight_ = std::max<int32_t>(1, int32_t(std::lround(frameHeight / scale_)));
+    sheet_ = std::make_unique<host::ImageWorld>(columns_ * (cellWidth_ + kSheetGap) + kSheetGap,
+                                                rows * (cellHeight_ + kSheetGap) + kSheetGap,
+                                                host::PixelDepth::k8);
+    sheet_->Fill({1.0f, 0.15f, 0.15f, 0.17f});
+}
+
+void ContactSheet::Place(int index, const host::ImageWorld& frame) {
+    const int32_t left = kSheetGap + (index % columns_) * (cellWidth_ + kSheetGap);
+    const int32_t top = kSheetGap + (index / columns_) * (cellHeight_ + kSheetGap);
+    for (int32_t y = 0; y < cellHeight_; ++y) {
+        for (int32_t x = 0; x < cellWidth_; ++x) {
+            const int32_t sx = std::min(frame.Width() - 1, int32_t(x * scale_));
+            const int32_t sy = std::min(frame.Height() - 1, int32_t(y * scale_));
+            const PF_PixelFloat p = frame.ReadFloat(sx, sy);
+            const float a = std::clamp(p.alpha, 0.0f, 1.0f);
+            const float under = Checker(x, y) * (1.0f - a);
+            sheet_->WriteFloat(left + x, top + y,
+                               {1.0f, p.red * a + under, p.green * a + under, p.blue * a + under});
+        }
+    }
+}
 
 // What the operating system can still give, in bytes; 0 when unknown.
 #if defined(_WIN32)
