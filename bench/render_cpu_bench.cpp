@@ -187,7 +187,7 @@ void RunBlend(benchmark::State& state, const FrameSize& size, PixelDepth depth,
               const RopeRenderData& record, bool tiled) {
     Frame frame(size, depth);
     const std::unique_ptr<float[]> coverage = AllocateCoverageMap(size.width, size.height);
-    AccumulateRopeCoverage(coverage.get(), size.width, size.height, record);
+    AccumulateRopeCoverage({coverage.get(), size.width, size.height}, record);
     CoverageTiles tiles;
     tiles.Reset(size.width, size.height);
     tiles.AddRope(record);
@@ -216,7 +216,7 @@ void RunCoverage(benchmark::State& state, const FrameSize& size, const RopeRende
             benchmark::DoNotOptimize(tiles.TileCount());
         } else {
             const std::unique_ptr<float[]> coverage = AllocateCoverageMap(size.width, size.height);
-            AccumulateRopeCoverage(coverage.get(), size.width, size.height, record);
+            AccumulateRopeCoverage({coverage.get(), size.width, size.height}, record);
             benchmark::DoNotOptimize(coverage.get());
         }
         benchmark::ClobberMemory();

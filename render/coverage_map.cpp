@@ -25,9 +25,10 @@ PixelSpan Intersect(const PixelSpan& a, const PixelSpan& b) {
 
 }  // namespace
 
-bool PrepareCoveragePiece(float x0, float y0, float x1, float y1, float thickStart, float thickEnd,
-                          int32_t width, int32_t height, CoveragePiece& piece) {
-    const double ax = x0, ay = y0, bx = x1, by = y1, ts = thickStart, te = thickEnd;
+bool PrepareCoveragePiece(const TaperedPiece& drawn, int32_t width, int32_t height,
+                          CoveragePiece& piece) {
+    const double ax = drawn.x0, ay = drawn.y0, bx = drawn.x1, by = drawn.y1;
+    const double ts = drawn.thickStart, te = drawn.thickEnd;
     if (!AllFinite({ax, ay, bx, by, ts, te})) {
         return false;
     }
@@ -212,27 +213,29 @@ std::unique_ptr<float[]> AllocateCoverageMap(int32_t width, int32_t height) {
     return std::unique_ptr<float[]>(new (std::nothrow) float[count]());
 }
 
-void AccumulateSegmentCoverage(float* coverage, int32_t width, int32_t height, float x0, float y0,
-                               float x1, float y1, float thickStart, float thickEnd) {
+void AccumulateSegmentCoverage(const CoverageMapView& map, const TaperedPiece& drawn) {
     CoveragePiece piece;
-    if (!PrepareCoveragePiece(x0, y0, x1, y1, thickStart, thickEnd, width, height, piece)) {
+    if (!PrepareCoveragePiece(drawn, map.width, map.height, piece)) {
         return;
     }
     for (int32_t i = piece.rows.first; i <= piece.rows.last; ++i) {
-        const PixelSpan columns = CoveragePieceColumns(piece, i, width);
+        const PixelSpan columns = CoveragePieceColumns(piece, i, map.width);
         if (columns.first <= columns.last) {
-            RaiseCoverageRow(piece, i, columns.first, columns.last,
-                             coverage + static_cast<std::ptrdiff_t>(i) * width + columns.first);
+            RaiseCoverageRow(
+                piece, i, columns.first, columns.last,
+                map.entries + static_cast<std::ptrdiff_t>(i) * map.width + columns.first);
         }
     }
 }
 
-void AccumulateRopeCoverage(float* coverage, int32_t width, int32_t height,
-                            const RopeRenderData& renderData) {
-    ForEachRopePiece(renderData, [&](float x0, float y0, float x1, float y1, float thickStart,
-                                     float thickEnd) {
-        AccumulateSegmentCoverage(coverage, width, height, x0, y0, x1, y1, thickStart, thickEnd);
-    });
+void AccumulateSegmentCoverage(float* coverage, int32_t width, int32_t height, float x0, float y0,
+                               float x1, float y1, float thickStart, float thickEnd) {
+    AccumulateSegmentCoverage({coverage, width, height}, {x0, y0, x1, y1, thickStart, thickEnd});
+}
+
+void AccumulateRopeCoverage(const CoverageMapView& map, const RopeRenderData& renderData) {
+    ForEachRopePiece(renderData,
+                     [&](const TaperedPiece& piece) { AccumulateSegmentCoverage(map, piece); });
 }
 
 }  // namespace tarsivel

@@ -32,10 +32,9 @@ bool CoverageTiles::Reset(int32_t width, int32_t height) {
     return true;
 }
 
-void CoverageTiles::AddPiece(float x0, float y0, float x1, float y1, float thickStart,
-                             float thickEnd) {
+void CoverageTiles::AddPiece(const TaperedPiece& drawn) {
     CoveragePiece piece;
-    if (!PrepareCoveragePiece(x0, y0, x1, y1, thickStart, thickEnd, width_, height_, piece)) {
+    if (!PrepareCoveragePiece(drawn, width_, height_, piece)) {
         return;
     }
     for (int32_t i = piece.rows.first; i <= piece.rows.last; ++i) {
@@ -52,10 +51,7 @@ void CoverageTiles::AddPiece(float x0, float y0, float x1, float y1, float thick
 }
 
 void CoverageTiles::AddRope(const RopeRenderData& renderData) {
-    ForEachRopePiece(renderData,
-                     [&](float x0, float y0, float x1, float y1, float thickStart, float thickEnd) {
-                         AddPiece(x0, y0, x1, y1, thickStart, thickEnd);
-                     });
+    ForEachRopePiece(renderData, [&](const TaperedPiece& piece) { AddPiece(piece); });
 }
 
 float CoverageTiles::At(int32_t column, int32_t row) const {

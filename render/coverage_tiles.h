@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "physics/rope_render_data.h"
+#include "render/coverage_map.h"
 
 namespace tarsivel {
 
@@ -25,8 +26,8 @@ class CoverageTiles {
     // tiles cannot be had.
     bool Reset(int32_t width, int32_t height);
 
-    // One piece (full widths), skipped like the full-frame map skips it.
-    void AddPiece(float x0, float y0, float x1, float y1, float thickStart, float thickEnd);
+    // One piece, skipped like the full-frame map skips it.
+    void AddPiece(const TaperedPiece& drawn);
     // Every piece of the record in order.
     void AddRope(const RopeRenderData& renderData);
 

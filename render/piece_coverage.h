@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "physics/rope_render_data.h"
+#include "render/coverage_map.h"
 #include "render/pixel_span.h"
 
 namespace tarsivel {
@@ -33,8 +34,8 @@ struct CoveragePiece {
 
 // Prepares a piece for a map of width × height; false when it adds nothing (a
 // coordinate or width that is not finite, or a length below 1e-6).
-bool PrepareCoveragePiece(float x0, float y0, float x1, float y1, float thickStart, float thickEnd,
-                          int32_t width, int32_t height, CoveragePiece& piece);
+bool PrepareCoveragePiece(const TaperedPiece& drawn, int32_t width, int32_t height,
+                          CoveragePiece& piece);
 
 // The columns of `row` that the piece can raise: its bounding-box columns,
 // narrowed for steep pieces to where the piece passes within reach of the row.
@@ -47,9 +48,8 @@ PixelSpan CoveragePieceColumns(const CoveragePiece& piece, int32_t row, int32_t 
 void RaiseCoverageRow(const CoveragePiece& piece, int32_t row, int32_t first, int32_t last,
                       float* entries);
 
-// Calls visit(x0, y0, x1, y1, thickStart, thickEnd) for every piece of the
-// record in order; a piece without its own widths takes the record's
-// thicknessStart and thicknessEnd.
+// Calls visit(piece) for every piece of the record in order; a piece without its own widths takes
+// the record's thicknessStart and thicknessEnd.
 template <class Visit>
 void ForEachRopePiece(const RopeRenderData& renderData, Visit visit) {
     const std::vector<float>& points = renderData.points;
@@ -59,8 +59,8 @@ void ForEachRopePiece(const RopeRenderData& renderData, Visit visit) {
         const float thickStart = 2 * j < widths.size() ? widths[2 * j] : renderData.thicknessStart;
         const float thickEnd =
             2 * j + 1 < widths.size() ? widths[2 * j + 1] : renderData.thicknessEnd;
-        visit(points[4 * j], points[4 * j + 1], points[4 * j + 2], points[4 * j + 3], thickStart,
-              thickEnd);
+        visit(TaperedPiece{points[4 * j], points[4 * j + 1], points[4 * j + 2], points[4 * j + 3],
+                           thickStart, thickEnd});
     }
 }
 
