@@ -1,12 +1,307 @@
 #include "render/render_rope_gpu.h"
 
+#include <CL/cl.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
 #include "entry/scoped_suite.h"
 #include "hostapi/pf_suites.h"
-#include "render/gpu_kernel_arguments.h"
-#include "render/render_rope_cuda.h"
-#include "render/render_rope_opencl.h"
+#include "render/cuda_driver.h"
+#include "render/gpu_device_setup.h"
 
 namespace tarsivel {
+namespace {
+
+unsigned int CommonExtent(A_long a, A_long b) {
+    const A_long extent = std::min(a, b);
+    return extent > 0 ? static_cast<unsigned int>(extent) : 0u;
+}
+
+}  // namespace
+
+KernelScalars ComputeKernelScalars(PF_PixelFormat pixelFormat, const PF_EffectWorld& input,
+                                   const PF_EffectWorld& output, const RopeRenderData& renderData) {
+    KernelScalars scalars;
+    scalars.srcPitch = input.rowbytes / kGpuBytesPerPixel;
+    scalars.dstPitch = output.rowbytes / kGpuBytesPerPixel;
+    scalars.in16f = pixelFormat != PF_PixelFormat_GPU_BGRA128 ? 1 : 0;
+    scalars.width = CommonExtent(input.width, output.width);
+    scalars.height = CommonExtent(input.height, output.height);
+    // The kernel reads a width pair per piece and a radius per node, so a record
+    // whose lists disagree is drawn only as far as both lists go.
+    scalars.numSegments = static_cast<int>(
+        std::min(renderData.points.size() / 4, renderData.segThickness.size() / 2));
+    scalars.numNodePoints = static_cast<int>(
+        std::min(renderData.nodePoints.size() / 2, renderData.nodeThickness.size()));
+    scalars.showNodes = renderData.showNodes ? 1 : 0;
+    scalars.compositeOnOriginal = renderData.compositeOnOriginal ? 1 : 0;
+    scalars.colorR = renderData.colorR;
+    scalars.colorG = renderData.colorG;
+    scalars.colorB = renderData.colorB;
+    scalars.colorA = renderData.colorA;
+    return scalars;
+}
+
+std::size_t RoundUpToGroup(unsigned int size) {
+    return static_cast<std::size_t>(GroupCount(size)) * kGpuGroupSide;
+}
+
+unsigned int GroupCount(unsigned int size) {
+    return size / kGpuGroupSide + (size % kGpuGroupSide != 0 ? 1u : 0u);
+}
+
+namespace {
+
+// The four per-frame list buffers, released on every path. OpenCL keeps a
+// released buffer alive until the kernels queued on it have finished, so the
+// frame need not wait.
+class ListBuffers {
+  public:
+    ListBuffers(cl_context context, const RopeRenderData& renderData) {
+        const std::array<const std::vector<float>*, 4> lists{
+            &renderData.points, &renderData.segThickness, &renderData.nodePoints,
+            &renderData.nodeThickness};
+        for (std::size_t i = 0; i < lists.size(); ++i) {
+            buffers_[i] = Upload(context, *lists[i]);
+        }
+    }
+    ~ListBuffers() {
+        for (cl_mem buffer : buffers_) {
+            if (buffer != nullptr) {
+                clReleaseMemObject(buffer);
+            }
+        }
+    }
+    ListBuffers(const ListBuffers&) = delete;
+    ListBuffers& operator=(const ListBuffers&) = delete;
+
+    bool Complete() const { return complete_; }
+    cl_mem Points() const { return buffers_[0]; }
+    cl_mem SegThickness() const { return buffers_[1]; }
+    cl_mem NodePoints() const { return buffers_[2]; }
+    cl_mem NodeThickness() const { return buffers_[3]; }
+
+  private:
+    // OpenCL refuses a zero-size buffer; an empty list (an all-torn rope has no
+    // pieces) is uploaded as one unread element so the frame still renders.
+    cl_mem Upload(cl_context context, const std::vector<float>& list) {
+        static const float kPlaceholder = 0.0f;
+        const bool empty = list.empty();
+        const std::size_t bytes = empty ? sizeof(float) : list.size() * sizeof(float);
+        void* host = const_cast<float*>(empty ? &kPlaceholder : list.data());
+        cl_int status = CL_SUCCESS;
+        cl_mem buffer =
+            clCreateBuffer(context, CL_MEM_READ_ONLY | CL_MEM_COPY_HOST_PTR, bytes, host, &status);
+        if (status != CL_SUCCESS || buffer == nullptr) {
+            complete_ = false;
+        }
+        return buffer;
+    }
+
+    std::array<cl_mem, 4> buffers_{};
+    bool complete_ = true;
+};
+
+// Sets consecutive kernel arguments from index 0; stops at the first failure.
+class ArgumentSetter {
+  public:
+    explicit ArgumentSetter(cl_kernel kernel) : kernel_(kernel) {}
+
+    template <class T>
+    ArgumentSetter& Set(const T& value) {
+        if (ok_) {
+            ok_ = clSetKernelArg(kernel_, index_, sizeof(T), &value) == CL_SUCCESS;
+        }
+        ++index_;
+        return *this;
+    }
+    bool Ok() const { return ok_; }
+
+  private:
+    cl_kernel kernel_;
+    cl_uint index_ = 0;
+    bool ok_ = true;
+};
+
+bool SetArguments(cl_kernel kernel, cl_mem src, cl_mem dst, const KernelScalars& s,
+                  const ListBuffers& lists) {
+    ArgumentSetter set(kernel);
+    set.Set(src).Set(dst);
+    set.Set(cl_int{s.srcPitch}).Set(cl_int{s.dstPitch}).Set(cl_int{s.in16f});
+    set.Set(cl_uint{s.width}).Set(cl_uint{s.height});
+    set.Set(lists.Points()).Set(cl_int{s.numSegments}).Set(lists.SegThickness());
+    set.Set(cl_float{s.colorR}).Set(cl_float{s.colorG}).Set(cl_float{s.colorB});
+    set.Set(cl_float{s.colorA});
+    set.Set(lists.NodePoints()).Set(lists.NodeThickness()).Set(cl_int{s.numNodePoints});
+    set.Set(cl_int{s.showNodes}).Set(cl_int{s.compositeOnOriginal});
+    return set.Ok();
+}
+
+// One frame through OpenCL: per-frame list buffers, the device's shared
+// kernel, one 2-D launch that is queued and not waited for. `gpu_data` is the
+// handle from device set-up; `src` and `dst` the worlds' cl_mem objects.
+// Returns 0 or 512.
+PF_Err RenderRopeOpenCL(const PF_GPUDeviceInfo& device, const void* gpu_data, void* src, void* dst,
+                        const KernelScalars& scalars, const RopeRenderData& renderData) {
+    const OpenCLGPUData* record = OpenCLRecordOf(gpu_data);
+    if (record == nullptr || record->kernel == nullptr || record->lock == nullptr ||
+        device.contextPV == nullptr || device.command_queuePV == nullptr) {
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+    ListBuffers lists(static_cast<cl_context>(device.contextPV), renderData);
+    if (!lists.Complete()) {
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+    const std::size_t global[2] = {RoundUpToGroup(scalars.width), RoundUpToGroup(scalars.height)};
+    const std::size_t local[2] = {kGpuGroupSide, kGpuGroupSide};
+
+    // The kernel object is shared by every frame on this device: its arguments
+    // must not change between setting them and queueing it.
+    std::lock_guard guard(*record->lock);
+    if (!SetArguments(record->kernel, static_cast<cl_mem>(src), static_cast<cl_mem>(dst), scalars,
+                      lists)) {
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+    const cl_int status =
+        clEnqueueNDRangeKernel(static_cast<cl_command_queue>(device.command_queuePV),
+                               record->kernel, 2, nullptr, global, local, 0, nullptr, nullptr);
+    return status == CL_SUCCESS ? PF_Err_NONE : PF_Err_INTERNAL_STRUCT_DAMAGED;
+}
+
+// The four per-frame list buffers, freed on every path.
+class DeviceLists {
+  public:
+    DeviceLists(const CudaDriver& driver, const RopeRenderData& renderData) : driver_(driver) {
+        const std::array<const std::vector<float>*, 4> lists{
+            &renderData.points, &renderData.segThickness, &renderData.nodePoints,
+            &renderData.nodeThickness};
+        for (std::size_t i = 0; i < lists.size() && complete_; ++i) {
+            complete_ = Upload(*lists[i], buffers_[i]);
+        }
+    }
+    ~DeviceLists() {
+        for (CUdeviceptr buffer : buffers_) {
+            if (buffer != 0) {
+                driver_.cuMemFree(buffer);
+            }
+        }
+    }
+    DeviceLists(const DeviceLists&) = delete;
+    DeviceLists& operator=(const DeviceLists&) = delete;
+
+    bool Complete() const { return complete_; }
+    CUdeviceptr operator[](std::size_t i) const { return buffers_[i]; }
+
+  private:
+    // An empty list gets one unread element, as on OpenCL, so every pointer the
+    // kernel receives is a real allocation.
+    bool Upload(const std::vector<float>& list, CUdeviceptr& buffer) {
+        static constexpr float kUnread = 0.0f;
+        const float* data = list.empty() ? &kUnread : list.data();
+        const std::size_t bytes = list.empty() ? sizeof(float) : list.size() * sizeof(float);
+        if (driver_.cuMemAlloc(&buffer, bytes) != CUDA_SUCCESS) {
+            buffer = 0;
+            return false;
+        }
+        return driver_.cuMemcpyHtoD(buffer, data, bytes) == CUDA_SUCCESS;
+    }
+
+    const CudaDriver& driver_;
+    std::array<CUdeviceptr, 4> buffers_{};
+    bool complete_ = true;
+};
+
+CUdeviceptr DevicePointer(const void* pointer) {
+    return static_cast<CUdeviceptr>(reinterpret_cast<std::uintptr_t>(pointer));
+}
+
+// One frame through the CUDA driver: per-frame list buffers, one launch of
+// the function that device set-up loaded, synchronisation and the check.
+// `gpuData` is the device's GPU data from set-up; `src` and `dst` are the
+// worlds' device pointers. Returns 0, or 512 on any failure (also without GPU
+// data or a driver), with every buffer of the frame freed.
+PF_Err RenderRopeCUDA(const void* gpuData, const void* src, void* dst, const KernelScalars& scalars,
+                      const RopeRenderData& renderData) {
+    const CudaGPUData* record = CudaRecordOf(gpuData);
+    const CudaDriver* driver = LoadCudaDriver();
+    if (record == nullptr || record->function == nullptr || driver == nullptr) {
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+    // The module's context, whatever the render thread had current; the
+    // thread's own context comes back when the frame is done.
+    ScopedCudaContext current(*driver, record->context);
+    if (!current.Current()) {
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+    // Declared before the lists, so that they are freed only after the
+    // synchronisation below has seen the kernel finish.
+    DeviceLists lists(*driver, renderData);
+    if (!lists.Complete()) {
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+
+    // The kernel's 19 arguments in order, each at its own size.
+    CUdeviceptr inSrc = DevicePointer(src);
+    CUdeviceptr outDst = DevicePointer(dst);
+    int inSrcPitch = scalars.srcPitch;
+    int inDstPitch = scalars.dstPitch;
+    int in16f = scalars.in16f;
+    unsigned int inWidth = scalars.width;
+    unsigned int inHeight = scalars.height;
+    CUdeviceptr inPoints = lists[0];
+    int inNumSegments = scalars.numSegments;
+    CUdeviceptr inSegThickness = lists[1];
+    float inColorR = scalars.colorR;
+    float inColorG = scalars.colorG;
+    float inColorB = scalars.colorB;
+    float inColorA = scalars.colorA;
+    CUdeviceptr inNodePoints = lists[2];
+    CUdeviceptr inNodeThickness = lists[3];
+    int inNumNodePoints = scalars.numNodePoints;
+    int inShowNodes = scalars.showNodes;
+    int inCompositeOnOriginal = scalars.compositeOnOriginal;
+    void* arguments[] = {&inSrc,
+                         &outDst,
+                         &inSrcPitch,
+                         &inDstPitch,
+                         &in16f,
+                         &inWidth,
+                         &inHeight,
+                         &inPoints,
+                         &inNumSegments,
+                         &inSegThickness,
+                         &inColorR,
+                         &inColorG,
+                         &inColorB,
+                         &inColorA,
+                         &inNodePoints,
+                         &inNodeThickness,
+                         &inNumNodePoints,
+                         &inShowNodes,
+                         &inCompositeOnOriginal};
+    static_assert(sizeof arguments / sizeof arguments[0] == 19);
+
+    // 16 x 16 blocks over ⌈width / 16⌉ x ⌈height / 16⌉, on the default stream,
+    // with no dynamic shared memory.
+    if (driver->cuLaunchKernel(record->function, GroupCount(scalars.width),
+                               GroupCount(scalars.height), 1, kGpuGroupSide, kGpuGroupSide, 1, 0,
+                               nullptr, arguments, nullptr) != CUDA_SUCCESS) {
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+    // Kernel faults surface here. The driver keeps no error state between
+    // calls, so a failed frame does not fail the next one (a fault that
+    // corrupts the context keeps failing, which is right for a broken context).
+    if (driver->cuCtxSynchronize() != CUDA_SUCCESS) {
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+    return PF_Err_NONE;
+}
+
+}  // namespace
 
 PF_Err RenderRopeGPU(PF_InData* in_data, PF_OutData* out_data, PF_PixelFormat pixelFormat,
                      PF_EffectWorld* inputWorld, PF_EffectWorld* outputWorld,
