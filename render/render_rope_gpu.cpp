@@ -56,6 +56,86 @@ unsigned int GroupCount(unsigned int size) {
 
 namespace {
 
+// The kernel's 19 arguments, each at the type the kernel declares; `Buffer` is
+// how the framework names device memory (cl_mem, CUdeviceptr). ForEach is the
+// one place that spells their order, for both frameworks.
+template <class Buffer>
+struct KernelArguments {
+    Buffer inSrc;
+    Buffer outDst;
+    int inSrcPitch;
+    int inDstPitch;
+    int in16f;
+    unsigned int inWidth;
+    unsigned int inHeight;
+    Buffer inPoints;
+    int inNumSegments;
+    Buffer inSegThickness;
+    float inColorR;
+    float inColorG;
+    float inColorB;
+    float inColorA;
+    Buffer inNodePoints;
+    Buffer inNodeThickness;
+    int inNumNodePoints;
+    int inShowNodes;
+    int inCompositeOnOriginal;
+
+    static constexpr std::size_t kCount = 19;
+
+    // `lists` holds the buffers of points, segThickness, nodePoints and
+    // nodeThickness, in that order.
+    KernelArguments(Buffer src, Buffer dst, const KernelScalars& s,
+                    const std::array<Buffer, 4>& lists)
+        : inSrc(src),
+          outDst(dst),
+          inSrcPitch(s.srcPitch),
+          inDstPitch(s.dstPitch),
+          in16f(s.in16f),
+          inWidth(s.width),
+          inHeight(s.height),
+          inPoints(lists[0]),
+          inNumSegments(s.numSegments),
+          inSegThickness(lists[1]),
+          inColorR(s.colorR),
+          inColorG(s.colorG),
+          inColorB(s.colorB),
+          inColorA(s.colorA),
+          inNodePoints(lists[2]),
+          inNodeThickness(lists[3]),
+          inNumNodePoints(s.numNodePoints),
+          inShowNodes(s.showNodes),
+          inCompositeOnOriginal(s.compositeOnOriginal) {}
+
+    // visit(argument) for every argument in the kernel's order.
+    template <class Visit>
+    void ForEach(Visit visit) {
+        visit(inSrc);
+        visit(outDst);
+        visit(inSrcPitch);
+        visit(inDstPitch);
+        visit(in16f);
+        visit(inWidth);
+        visit(inHeight);
+        visit(inPoints);
+        visit(inNumSegments);
+        visit(inSegThickness);
+        visit(inColorR);
+        visit(inColorG);
+        visit(inColorB);
+        visit(inColorA);
+        visit(inNodePoints);
+        visit(inNodeThickness);
+        visit(inNumNodePoints);
+        visit(inShowNodes);
+        visit(inCompositeOnOriginal);
+    }
+};
+// The kernel's int, unsigned int and float arguments are OpenCL's cl_int,
+// cl_uint and cl_float.
+static_assert(sizeof(cl_int) == sizeof(int) && sizeof(cl_uint) == sizeof(unsigned int) &&
+              sizeof(cl_float) == sizeof(float));
+
 // The four per-frame list buffers, released on every path. OpenCL keeps a
 // released buffer alive until the kernels queued on it have finished, so the
 // frame need not wait.
@@ -80,10 +160,7 @@ class ListBuffers {
     ListBuffers& operator=(const ListBuffers&) = delete;
 
     bool Complete() const { return complete_; }
-    cl_mem Points() const { return buffers_[0]; }
-    cl_mem SegThickness() const { return buffers_[1]; }
-    cl_mem NodePoints() const { return buffers_[2]; }
-    cl_mem NodeThickness() const { return buffers_[3]; }
+    const std::array<cl_mem, 4>& All() const { return buffers_; }
 
   private:
     // OpenCL refuses a zero-size buffer; an empty list (an all-torn rope has no
@@ -127,17 +204,11 @@ class ArgumentSetter {
     bool ok_ = true;
 };
 
-bool SetArguments(cl_kernel kernel, cl_mem src, cl_mem dst, const KernelScalars& s,
+bool SetArguments(cl_kernel kernel, cl_mem src, cl_mem dst, const KernelScalars& scalars,
                   const ListBuffers& lists) {
+    KernelArguments<cl_mem> arguments(src, dst, scalars, lists.All());
     ArgumentSetter set(kernel);
-    set.Set(src).Set(dst);
-    set.Set(cl_int{s.srcPitch}).Set(cl_int{s.dstPitch}).Set(cl_int{s.in16f});
-    set.Set(cl_uint{s.width}).Set(cl_uint{s.height});
-    set.Set(lists.Points()).Set(cl_int{s.numSegments}).Set(lists.SegThickness());
-    set.Set(cl_float{s.colorR}).Set(cl_float{s.colorG}).Set(cl_float{s.colorB});
-    set.Set(cl_float{s.colorA});
-    set.Set(lists.NodePoints()).Set(lists.NodeThickness()).Set(cl_int{s.numNodePoints});
-    set.Set(cl_int{s.showNodes}).Set(cl_int{s.compositeOnOriginal});
+    arguments.ForEach([&](const auto& argument) { set.Set(argument); });
     return set.Ok();
 }
 
@@ -194,7 +265,7 @@ class DeviceLists {
     DeviceLists& operator=(const DeviceLists&) = delete;
 
     bool Complete() const { return complete_; }
-    CUdeviceptr operator[](std::size_t i) const { return buffers_[i]; }
+    const std::array<CUdeviceptr, 4>& All() const { return buffers_; }
 
   private:
     // An empty list gets one unread element, as on OpenCL, so every pointer the
@@ -244,52 +315,18 @@ PF_Err RenderRopeCUDA(const void* gpuData, const void* src, void* dst, const Ker
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
     }
 
-    // The kernel's 19 arguments in order, each at its own size.
-    CUdeviceptr inSrc = DevicePointer(src);
-    CUdeviceptr outDst = DevicePointer(dst);
-    int inSrcPitch = scalars.srcPitch;
-    int inDstPitch = scalars.dstPitch;
-    int in16f = scalars.in16f;
-    unsigned int inWidth = scalars.width;
-    unsigned int inHeight = scalars.height;
-    CUdeviceptr inPoints = lists[0];
-    int inNumSegments = scalars.numSegments;
-    CUdeviceptr inSegThickness = lists[1];
-    float inColorR = scalars.colorR;
-    float inColorG = scalars.colorG;
-    float inColorB = scalars.colorB;
-    float inColorA = scalars.colorA;
-    CUdeviceptr inNodePoints = lists[2];
-    CUdeviceptr inNodeThickness = lists[3];
-    int inNumNodePoints = scalars.numNodePoints;
-    int inShowNodes = scalars.showNodes;
-    int inCompositeOnOriginal = scalars.compositeOnOriginal;
-    void* arguments[] = {&inSrc,
-                         &outDst,
-                         &inSrcPitch,
-                         &inDstPitch,
-                         &in16f,
-                         &inWidth,
-                         &inHeight,
-                         &inPoints,
-                         &inNumSegments,
-                         &inSegThickness,
-                         &inColorR,
-                         &inColorG,
-                         &inColorB,
-                         &inColorA,
-                         &inNodePoints,
-                         &inNodeThickness,
-                         &inNumNodePoints,
-                         &inShowNodes,
-                         &inCompositeOnOriginal};
-    static_assert(sizeof arguments / sizeof arguments[0] == 19);
+    // The launch takes the address of each argument, in the kernel's order.
+    KernelArguments<CUdeviceptr> arguments(DevicePointer(src), DevicePointer(dst), scalars,
+                                           lists.All());
+    std::array<void*, KernelArguments<CUdeviceptr>::kCount> addresses{};
+    std::size_t count = 0;
+    arguments.ForEach([&](auto& argument) { addresses[count++] = &argument; });
 
     // 16 x 16 blocks over ⌈width / 16⌉ x ⌈height / 16⌉, on the default stream,
     // with no dynamic shared memory.
     if (driver->cuLaunchKernel(record->function, GroupCount(scalars.width),
                                GroupCount(scalars.height), 1, kGpuGroupSide, kGpuGroupSide, 1, 0,
-                               nullptr, arguments, nullptr) != CUDA_SUCCESS) {
+                               nullptr, addresses.data(), nullptr) != CUDA_SUCCESS) {
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
     }
     // Kernel faults surface here. The driver keeps no error state between
