@@ -16,7 +16,6 @@
 #include "host/image_world.h"
 #include "render/argb_view.h"
 #include "render/coverage_map.h"
-#include "render/coverage_tiles.h"
 #include "render/cpu_blend.h"
 #include "render/render_rope_cpu.h"
 

@@ -1,7 +1,6 @@
 // The fast paths must not move one bit: the narrowed, paired and tiled
 // accumulation against the plain per-pixel loop over each piece's whole
 // bounding box, and the tiled blend against the plain sweep over every pixel.
-#include "render/coverage_tiles.h"
 
 #include <gtest/gtest.h>
 
