@@ -65,8 +65,10 @@ PixelSpan Intersect(const PixelSpan& a, const PixelSpan& b) {
 // coordinate or width that is not finite, or a length below 1e-6).
 bool PrepareCoveragePiece(const TaperedPiece& drawn, int32_t width, int32_t height,
                           CoveragePiece& piece) {
-    const double ax = drawn.x0, ay = drawn.y0, bx = drawn.x1, by = drawn.y1;
-    const double ts = drawn.thickStart, te = drawn.thickEnd;
+    const double ax = static_cast<double>(drawn.x0), ay = static_cast<double>(drawn.y0);
+    const double bx = static_cast<double>(drawn.x1), by = static_cast<double>(drawn.y1);
+    const double ts = static_cast<double>(drawn.thickStart);
+    const double te = static_cast<double>(drawn.thickEnd);
     if (!AllFinite({ax, ay, bx, by, ts, te})) {
         return false;
     }
