@@ -16,7 +16,6 @@
 #include "host/protocol/image_world.h"
 #include "render/argb_view.h"
 #include "render/coverage_map.h"
-#include "render/coverage_tiles.h"
 #include "render/cpu_blend.h"
 #include "render/render_rope_cpu.h"
 
@@ -187,7 +186,7 @@ void RunBlend(benchmark::State& state, const FrameSize& size, PixelDepth depth,
               const RopeRenderData& record, bool tiled) {
     Frame frame(size, depth);
     const std::unique_ptr<float[]> coverage = AllocateCoverageMap(size.width, size.height);
-    AccumulateRopeCoverage(coverage.get(), size.width, size.height, record);
+    AccumulateRopeCoverage({coverage.get(), size.width, size.height}, record);
     CoverageTiles tiles;
     tiles.Reset(size.width, size.height);
     tiles.AddRope(record);
@@ -216,7 +215,7 @@ void RunCoverage(benchmark::State& state, const FrameSize& size, const RopeRende
             benchmark::DoNotOptimize(tiles.TileCount());
         } else {
             const std::unique_ptr<float[]> coverage = AllocateCoverageMap(size.width, size.height);
-            AccumulateRopeCoverage(coverage.get(), size.width, size.height, record);
+            AccumulateRopeCoverage({coverage.get(), size.width, size.height}, record);
             benchmark::DoNotOptimize(coverage.get());
         }
         benchmark::ClobberMemory();

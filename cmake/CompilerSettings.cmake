@@ -23,7 +23,6 @@ endif()
 
 # The threaded tests under ThreadSanitizer, which cannot share a build with
 # AddressSanitizer.
-option(TARSIVEL_TSAN "Build with ThreadSanitizer" OFF)
 if(TARSIVEL_TSAN)
   if(TARSIVEL_SANITIZE)
     message(FATAL_ERROR "TARSIVEL_TSAN and TARSIVEL_SANITIZE cannot be combined")
@@ -34,7 +33,6 @@ endif()
 
 # The libFuzzer targets: clang, with the fuzzer's coverage and the same
 # sanitizers as the sanitizer build in every library they link.
-option(TARSIVEL_BUILD_FUZZ "Build the libFuzzer targets (clang)" OFF)
 if(TARSIVEL_BUILD_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     message(FATAL_ERROR "The fuzz targets need clang (the fuzz preset uses clang++-14)")
@@ -50,7 +48,6 @@ endif()
 
 # Sanitizer builds: GCC's "undefined" group leaves out the two float checks, so
 # they are named explicitly.
-option(TARSIVEL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 if(TARSIVEL_SANITIZE)
   set(_san -fsanitize=address,undefined,float-cast-overflow,float-divide-by-zero
            -fno-sanitize-recover=all -fno-omit-frame-pointer)

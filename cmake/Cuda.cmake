@@ -12,41 +12,42 @@
 # (TARSIVEL_CUDA_FATBIN), which is what the Windows build beside the Linux one
 # does. Without the compilers the fatbin is empty and device set-up declines
 # CUDA devices.
-set(TARSIVEL_CUDA_FATBIN "" CACHE FILEPATH
-    "A fatbin made elsewhere to embed instead of building one here")
 
-find_program(TARSIVEL_NVCC nvcc HINTS ENV CUDA_PATH PATH_SUFFIXES bin
-             PATHS /usr/local/cuda/bin)
-if(TARSIVEL_NVCC)
-  get_filename_component(_tarsivel_cuda_bin "${TARSIVEL_NVCC}" DIRECTORY)
-endif()
-find_program(TARSIVEL_FATBINARY fatbinary HINTS ${_tarsivel_cuda_bin})
-find_program(TARSIVEL_CUDA_CLANG NAMES clang-14 clang)
-
-if(TARSIVEL_CUDA_FATBIN OR (TARSIVEL_NVCC AND TARSIVEL_FATBINARY AND TARSIVEL_CUDA_CLANG))
-  set(_tarsivel_cuda_default ON)
-else()
-  set(_tarsivel_cuda_default OFF)
-endif()
-option(TARSIVEL_ENABLE_CUDA "Embed the CUDA device code of the GPU kernel" ${_tarsivel_cuda_default})
-set(TARSIVEL_CUDA_MACHINE_ARCHITECTURES "75;80;86;89;90;100;120" CACHE STRING
-    "Compute capabilities (as 75, 90, ...) that get machine code from nvcc")
-set(TARSIVEL_CUDA_PTX_ARCHITECTURE 52 CACHE STRING
-    "The compute capability clang writes the PTX image for")
-
-if(TARSIVEL_ENABLE_CUDA AND NOT TARSIVEL_CUDA_FATBIN)
-  if(NOT TARSIVEL_NVCC OR NOT TARSIVEL_FATBINARY OR NOT TARSIVEL_CUDA_CLANG)
-    message(FATAL_ERROR "TARSIVEL_ENABLE_CUDA needs nvcc, fatbinary and clang "
-                        "(found: '${TARSIVEL_NVCC}', '${TARSIVEL_FATBINARY}', "
-                        "'${TARSIVEL_CUDA_CLANG}')")
+# Looks for nvcc, fatbinary and clang, and sets `default` to whether CUDA
+# device code can be embedded: the tools are all there, or a fatbin is given.
+# A macro, so that the tools' folder stays visible to the tests.
+macro(tarsivel_find_cuda_tools default)
+  find_program(TARSIVEL_NVCC nvcc HINTS ENV CUDA_PATH PATH_SUFFIXES bin
+               PATHS /usr/local/cuda/bin)
+  if(TARSIVEL_NVCC)
+    get_filename_component(_tarsivel_cuda_bin "${TARSIVEL_NVCC}" DIRECTORY)
   endif()
-  message(STATUS "Tarsivel: CUDA device code: PTX for ${TARSIVEL_CUDA_PTX_ARCHITECTURE}, "
-                 "machine code for ${TARSIVEL_CUDA_MACHINE_ARCHITECTURES}")
-elseif(TARSIVEL_ENABLE_CUDA)
-  message(STATUS "Tarsivel: CUDA device code from ${TARSIVEL_CUDA_FATBIN}")
-else()
-  message(STATUS "Tarsivel: no CUDA device code; CUDA devices will be declined")
-endif()
+  find_program(TARSIVEL_FATBINARY fatbinary HINTS ${_tarsivel_cuda_bin})
+  find_program(TARSIVEL_CUDA_CLANG NAMES clang-14 clang)
+  if(TARSIVEL_CUDA_FATBIN OR (TARSIVEL_NVCC AND TARSIVEL_FATBINARY AND TARSIVEL_CUDA_CLANG))
+    set(${default} ON)
+  else()
+    set(${default} OFF)
+  endif()
+endmacro()
+
+# Refuses TARSIVEL_ENABLE_CUDA without the tools to honour it, and says what
+# device code the build embeds.
+function(tarsivel_check_cuda_options)
+  if(TARSIVEL_ENABLE_CUDA AND NOT TARSIVEL_CUDA_FATBIN)
+    if(NOT TARSIVEL_NVCC OR NOT TARSIVEL_FATBINARY OR NOT TARSIVEL_CUDA_CLANG)
+      message(FATAL_ERROR "TARSIVEL_ENABLE_CUDA needs nvcc, fatbinary and clang "
+                          "(found: '${TARSIVEL_NVCC}', '${TARSIVEL_FATBINARY}', "
+                          "'${TARSIVEL_CUDA_CLANG}')")
+    endif()
+    message(STATUS "Tarsivel: CUDA device code: PTX for ${TARSIVEL_CUDA_PTX_ARCHITECTURE}, "
+                   "machine code for ${TARSIVEL_CUDA_MACHINE_ARCHITECTURES}")
+  elseif(TARSIVEL_ENABLE_CUDA)
+    message(STATUS "Tarsivel: CUDA device code from ${TARSIVEL_CUDA_FATBIN}")
+  else()
+    message(STATUS "Tarsivel: no CUDA device code; CUDA devices will be declined")
+  endif()
+endfunction()
 
 # Makes the fatbin from `source` into `output`; `depends` lists what it includes.
 function(tarsivel_cuda_fatbin source output)

@@ -3,8 +3,6 @@
 # machine provides only for itself; in a Linux build with
 # TARSIVEL_BUILD_WINDOWS it adds that cross build as a second tree, whose
 # binaries the tests in tests/windows check and run under Wine.
-option(TARSIVEL_BUILD_WINDOWS
-       "Also cross-build the Windows .aex and tarsivel.exe and test them under Wine" OFF)
 if(WIN32)
   include(${CMAKE_CURRENT_LIST_DIR}/WindowsCrossBuild.cmake)
 elseif(TARSIVEL_BUILD_WINDOWS)

@@ -2,8 +2,9 @@
 
 #include <new>
 
-#include "entry/about.h"
-#include "entry/global_setup.h"
+#include "entry/effect_info.h"
+#include "entry/scoped_suite.h"
+#include "hostapi/pf_suites.h"
 #include "params/params_setup.h"
 #include "physics/smart_pre_render.h"
 #include "render/gpu_device_setup.h"
@@ -11,6 +12,37 @@
 
 namespace tarsivel {
 namespace {
+
+// Writes the About text into out_data->return_msg with the ANSI suite.
+PF_Err About(PF_InData* in_data, PF_OutData* out_data) {
+    HostSuiteSet suites(in_data->pica_basicP);
+    const auto& ansi = suites.Get<PF_ANSICallbacksSuite1>(kPFANSISuite, kPFANSISuiteVersion1);
+    if (ansi.sprintf == nullptr) {
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    // Two single carriage returns separate the lines, as the host's dialog expects.
+    ansi.sprintf(out_data->return_msg, "%s - v%d.%d\r\r%s", kEffectName, kMajorVersion,
+                 kMinorVersion, kEffectDescription);
+    return PF_Err_NONE;
+}
+
+// Declares the version and capabilities; on the 'PrMr' host also the one
+// pixel format the effect accepts there. Creates no global data.
+PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data) {
+    out_data->my_version = kPackedVersion;
+    out_data->out_flags = kOutFlags;
+    out_data->out_flags2 = kOutFlags2WithoutGpu;
+    if (in_data->appl_id == A_long(PF_APPL_ID_PRMR)) {
+        // That host is not told of GPU rendering and takes one pixel format.
+        ScopedSuite<PF_PixelFormatSuite1> formats(in_data, kPFPixelFormatSuite,
+                                                  kPFPixelFormatSuiteVersion1, out_data);
+        formats->ClearSupportedPixelFormats(in_data->effect_ref);
+        formats->AddSupportedPixelFormat(in_data->effect_ref, PrPixelFormat_VUYA_4444_8u);
+    } else {
+        out_data->out_flags2 = kOutFlags2;
+    }
+    return PF_Err_NONE;
+}
 
 bool UsesExtra(PF_Cmd cmd) {
     return cmd == PF_Cmd_SMART_PRE_RENDER || cmd == PF_Cmd_SMART_RENDER ||

@@ -1,6 +1,6 @@
 // The three symbols the loadable library exports; everything else is hidden.
 #include "entry/command_dispatch.h"
-#include "entry/register_effect.h"
+#include "entry/effect_info.h"
 
 extern "C" {
 
@@ -9,8 +9,16 @@ PF_DLL_EXPORT PF_Err EffectMain(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_
     return tarsivel::DispatchCommand(cmd, in_data, out_data, params, output, extra);
 }
 
+// Tells the host the effect's name, match name, category and entry point with
+// one call of its registration callback, whose result is returned unchanged.
 PF_DLL_EXPORT PF_Err PluginDataEntryFunction(PF_PluginDataPtr data, PF_PluginDataCB callback) {
-    return tarsivel::RegisterEffect(data, callback);
+    if (callback == nullptr) {
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    return callback(data, tarsivel::kEffectName, tarsivel::kEffectMatchName,
+                    tarsivel::kEffectCategory, tarsivel::kEntryPointName, A_long(PF_KIND_EFFECT),
+                    tarsivel::kApiVersionMajor, tarsivel::kApiVersionMinor,
+                    tarsivel::kReservedInfo);
 }
 
 // Asks the display driver of hybrid-graphics machines for the discrete GPU. It

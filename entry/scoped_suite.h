@@ -1,7 +1,11 @@
-// Holds one host suite for the length of a block and gives it back on every
-// path out of it, exceptions included.
+// Host suite access: one suite held for the length of a block, or a set of
+// suites taken on first use, each given back on every path out of the block,
+// exceptions included.
 #ifndef TARSIVEL_ENTRY_SCOPED_SUITE_H
 #define TARSIVEL_ENTRY_SCOPED_SUITE_H
+
+#include <array>
+#include <cstddef>
 
 #include "hostapi/pf_in_out_data.h"
 #include "hostapi/sp_basic_suite.h"
@@ -49,6 +53,36 @@ class ScopedSuite {
 
   private:
     ScopedSuiteHandle handle_;
+};
+
+// Suites taken lazily, by name and version, on first use, and all given back
+// when the set goes out of scope.
+class HostSuiteSet {
+  public:
+    // Throws PF_Err_BAD_CALLBACK_PARAM without a basic suite.
+    explicit HostSuiteSet(SPBasicSuite* basic);
+    ~HostSuiteSet();
+    HostSuiteSet(const HostSuiteSet&) = delete;
+    HostSuiteSet& operator=(const HostSuiteSet&) = delete;
+
+    // Throws PF_Err_BAD_CALLBACK_PARAM when the host cannot supply the suite.
+    template <class Suite>
+    const Suite& Get(const char* name, int32_t version) {
+        return *static_cast<const Suite*>(Acquire(name, version));
+    }
+
+  private:
+    struct Held {
+        const char* name;
+        int32_t version;
+        const void* suite;
+    };
+
+    const void* Acquire(const char* name, int32_t version);
+
+    SPBasicSuite* basic_;
+    std::array<Held, 8> held_{};
+    std::size_t count_ = 0;
 };
 
 }  // namespace tarsivel

@@ -4,16 +4,54 @@
 #include <cmath>
 #include <cstddef>
 #include <new>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
-#include "render/piece_coverage.h"
 #include "render/pixel_span.h"
 
 namespace tarsivel {
 namespace {
+
+// One tapered piece as the coverage accumulation evaluates it, shared by the
+// full-frame map and the tiled map so both give the same bits.
+struct CoveragePiece {
+    double x0, y0, x1, y1;
+    double len, ux, uy;
+    double thickStart, thickEnd;
+    // A distance from the piece beyond which every pixel's coverage is below
+    // 0 even after rounding: the greater half width, the half-pixel ramp, one
+    // pixel of slack and a share of the coordinates' magnitude.
+    double reach;
+    double reachSq;
+    // Above any coverage the piece can give, rounding included.
+    double peak;
+    // The rows the piece may touch (its clipped bounding box with one pixel
+    // of slack) and its columns on any of those rows.
+    PixelSpan rows;
+    PixelSpan columns;
+    // Steep pieces get their columns narrowed row by row.
+    bool narrowRows;
+    double inverseDy;
+};
+
+// Calls visit(piece) for every piece of the record in order; a piece without
+// its own widths takes the record's thicknessStart and thicknessEnd.
+template <class Visit>
+void ForEachRopePiece(const RopeRenderData& renderData, Visit visit) {
+    const std::vector<float>& points = renderData.points;
+    const std::vector<float>& widths = renderData.segThickness;
+    const size_t pieces = points.size() / 4;
+    for (size_t j = 0; j < pieces; ++j) {
+        const float thickStart = 2 * j < widths.size() ? widths[2 * j] : renderData.thicknessStart;
+        const float thickEnd =
+            2 * j + 1 < widths.size() ? widths[2 * j + 1] : renderData.thicknessEnd;
+        visit(TaperedPiece{points[4 * j], points[4 * j + 1], points[4 * j + 2], points[4 * j + 3],
+                           thickStart, thickEnd});
+    }
+}
 
 bool AllFinite(std::initializer_list<double> values) {
     return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
@@ -23,11 +61,14 @@ PixelSpan Intersect(const PixelSpan& a, const PixelSpan& b) {
     return {std::max(a.first, b.first), std::min(a.last, b.last)};
 }
 
-}  // namespace
-
-bool PrepareCoveragePiece(float x0, float y0, float x1, float y1, float thickStart, float thickEnd,
-                          int32_t width, int32_t height, CoveragePiece& piece) {
-    const double ax = x0, ay = y0, bx = x1, by = y1, ts = thickStart, te = thickEnd;
+// Prepares a piece for a map of width × height; false when it adds nothing (a
+// coordinate or width that is not finite, or a length below 1e-6).
+bool PrepareCoveragePiece(const TaperedPiece& drawn, int32_t width, int32_t height,
+                          CoveragePiece& piece) {
+    const double ax = static_cast<double>(drawn.x0), ay = static_cast<double>(drawn.y0);
+    const double bx = static_cast<double>(drawn.x1), by = static_cast<double>(drawn.y1);
+    const double ts = static_cast<double>(drawn.thickStart);
+    const double te = static_cast<double>(drawn.thickEnd);
     if (!AllFinite({ax, ay, bx, by, ts, te})) {
         return false;
     }
@@ -65,6 +106,9 @@ bool PrepareCoveragePiece(float x0, float y0, float x1, float y1, float thickSta
     return true;
 }
 
+// The columns of `row` that the piece can raise: its bounding-box columns,
+// narrowed for steep pieces to where the piece passes within reach of the row.
+// Every column left out would get a coverage below 0.
 PixelSpan CoveragePieceColumns(const CoveragePiece& piece, int32_t row, int32_t width) {
     // The part of the piece that lies within reach of the row vertically: the
     // whole piece, or for a steep one only what crosses the row's band.
@@ -101,8 +145,6 @@ PixelSpan CoveragePieceColumns(const CoveragePiece& piece, int32_t row, int32_t 
     return Intersect(piece.columns, ClippedSpan(std::min(xa, xb) - halfChord,
                                                 std::max(xa, xb) + halfChord, width));
 }
-
-namespace {
 
 // One pixel, as the plain per-pixel loop has it; rowTerm is (i − y0)·uy.
 inline void RaiseCoverageEntry(const CoveragePiece& piece, double i, double rowTerm, int32_t j,
@@ -181,8 +223,9 @@ inline void RaiseCoveragePair(const CoveragePiece& piece, __m128d i, __m128d row
 }
 #endif
 
-}  // namespace
-
+// Raises entries[0 … last − first] (the map entries of columns first … last of
+// `row`) to the piece's coverage where that is larger. Entries already at 1
+// are left alone: coverage never exceeds 1.
 void RaiseCoverageRow(const CoveragePiece& piece, int32_t row, int32_t first, int32_t last,
                       float* entries) {
     const double i = row;
@@ -206,33 +249,93 @@ void RaiseCoverageRow(const CoveragePiece& piece, int32_t row, int32_t first, in
     }
 }
 
+}  // namespace
+
 std::unique_ptr<float[]> AllocateCoverageMap(int32_t width, int32_t height) {
     const size_t count =
         static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0));
     return std::unique_ptr<float[]>(new (std::nothrow) float[count]());
 }
 
-void AccumulateSegmentCoverage(float* coverage, int32_t width, int32_t height, float x0, float y0,
-                               float x1, float y1, float thickStart, float thickEnd) {
+void AccumulateSegmentCoverage(const CoverageMapView& map, const TaperedPiece& drawn) {
     CoveragePiece piece;
-    if (!PrepareCoveragePiece(x0, y0, x1, y1, thickStart, thickEnd, width, height, piece)) {
+    if (!PrepareCoveragePiece(drawn, map.width, map.height, piece)) {
         return;
     }
     for (int32_t i = piece.rows.first; i <= piece.rows.last; ++i) {
-        const PixelSpan columns = CoveragePieceColumns(piece, i, width);
+        const PixelSpan columns = CoveragePieceColumns(piece, i, map.width);
         if (columns.first <= columns.last) {
-            RaiseCoverageRow(piece, i, columns.first, columns.last,
-                             coverage + static_cast<std::ptrdiff_t>(i) * width + columns.first);
+            RaiseCoverageRow(
+                piece, i, columns.first, columns.last,
+                map.entries + static_cast<std::ptrdiff_t>(i) * map.width + columns.first);
         }
     }
 }
 
-void AccumulateRopeCoverage(float* coverage, int32_t width, int32_t height,
-                            const RopeRenderData& renderData) {
-    ForEachRopePiece(renderData, [&](float x0, float y0, float x1, float y1, float thickStart,
-                                     float thickEnd) {
-        AccumulateSegmentCoverage(coverage, width, height, x0, y0, x1, y1, thickStart, thickEnd);
-    });
+void AccumulateSegmentCoverage(float* coverage, int32_t width, int32_t height, float x0, float y0,
+                               float x1, float y1, float thickStart, float thickEnd) {
+    AccumulateSegmentCoverage({coverage, width, height}, {x0, y0, x1, y1, thickStart, thickEnd});
+}
+
+void AccumulateRopeCoverage(const CoverageMapView& map, const RopeRenderData& renderData) {
+    ForEachRopePiece(renderData,
+                     [&](const TaperedPiece& piece) { AccumulateSegmentCoverage(map, piece); });
+}
+
+bool CoverageTiles::Reset(int32_t width, int32_t height) {
+    width_ = std::max(width, 0);
+    height_ = std::max(height, 0);
+    tilesX_ = (width_ + kSide - 1) >> kShift;
+    tilesY_ = (height_ + kSide - 1) >> kShift;
+    used_ = 0;
+    const size_t tiles = static_cast<size_t>(tilesX_) * static_cast<size_t>(tilesY_);
+    // One allocation, left uninitialised: a tile is zeroed when a piece first
+    // reaches it, so untouched memory is never written (nor, for a fresh
+    // mapping, paged in).
+    const size_t poolBytes = tiles * kArea * sizeof(float);
+    block_.reset(new (std::nothrow) unsigned char[poolBytes + tiles * sizeof(int32_t)]);
+    if (!block_) {
+        pool_ = nullptr;
+        slots_ = nullptr;
+        tilesX_ = tilesY_ = 0;
+        return false;
+    }
+    pool_ = reinterpret_cast<float*>(block_.get());
+    slots_ = reinterpret_cast<int32_t*>(block_.get() + poolBytes);
+    std::fill_n(slots_, tiles, -1);
+    return true;
+}
+
+void CoverageTiles::AddPiece(const TaperedPiece& drawn) {
+    CoveragePiece piece;
+    if (!PrepareCoveragePiece(drawn, width_, height_, piece)) {
+        return;
+    }
+    for (int32_t i = piece.rows.first; i <= piece.rows.last; ++i) {
+        const PixelSpan columns = CoveragePieceColumns(piece, i, width_);
+        const std::ptrdiff_t rowInTile = static_cast<std::ptrdiff_t>(i & (kSide - 1)) * kSide;
+        for (int32_t first = columns.first; first <= columns.last;) {
+            const int32_t tx = first >> kShift;
+            const int32_t last = std::min(columns.last, tx * kSide + kSide - 1);
+            float* tile = TileAt(tx, i >> kShift);
+            RaiseCoverageRow(piece, i, first, last, tile + rowInTile + (first & (kSide - 1)));
+            first = last + 1;
+        }
+    }
+}
+
+void CoverageTiles::AddRope(const RopeRenderData& renderData) {
+    ForEachRopePiece(renderData, [&](const TaperedPiece& piece) { AddPiece(piece); });
+}
+
+float CoverageTiles::At(int32_t column, int32_t row) const {
+    const int32_t slot =
+        slots_[static_cast<std::ptrdiff_t>(row >> kShift) * tilesX_ + (column >> kShift)];
+    if (slot < 0) {
+        return 0.0f;
+    }
+    return pool_[static_cast<std::ptrdiff_t>(slot) * kArea + (row & (kSide - 1)) * kSide +
+                 (column & (kSide - 1))];
 }
 
 }  // namespace tarsivel

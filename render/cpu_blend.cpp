@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "render/channel_math.h"
-#include "render/coverage_tiles.h"
+#include "render/coverage_map.h"
 
 namespace tarsivel {
 namespace {

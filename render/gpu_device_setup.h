@@ -1,6 +1,7 @@
 // GPU device set-up and set-down: tells the host on which devices the effect
-// renders and, for OpenCL, builds the kernel that every GPU frame on that device
-// borrows.
+// renders and prepares what every GPU frame on that device borrows: for
+// OpenCL the kernel built from its source, for CUDA the kernel's module loaded
+// from the embedded fatbin into a context on the host's device.
 #ifndef TARSIVEL_RENDER_GPU_DEVICE_SETUP_H
 #define TARSIVEL_RENDER_GPU_DEVICE_SETUP_H
 
@@ -10,6 +11,7 @@
 
 #include "hostapi/pf_gpu.h"
 #include "hostapi/pf_in_out_data.h"
+#include "render/cuda_driver.h"
 
 namespace tarsivel {
 
@@ -20,6 +22,19 @@ namespace tarsivel {
 struct OpenCLGPUData {
     cl_kernel kernel = nullptr;
     std::mutex* lock = nullptr;
+};
+
+// The per-device CUDA record, kept in a host handle that the host stores as
+// the device's GPU data. `context` is the one the module lives in: the thread's
+// current context at set-up, or the device's primary context, which this
+// record then holds a reference to (`retainedPrimary`) until set-down. A
+// context the plug-in did not make is never destroyed or reset.
+struct CudaGPUData {
+    CUcontext context = nullptr;
+    CUmodule module = nullptr;
+    CUfunction function = nullptr;
+    CUdevice device = 0;
+    int retainedPrimary = 0;
 };
 
 // The options the kernel is built with: the kernel is written for fast single
@@ -39,8 +54,9 @@ PF_Err GPUDeviceSetup(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSetu
 // (13 when the handle suite is missing, thrown).
 PF_Err GPUDeviceSetdown(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSetdownExtra* extra);
 
-// The record behind GPU data from set-up, or null.
+// The records behind GPU data from set-up, or null.
 OpenCLGPUData* OpenCLRecordOf(const void* gpu_data);
+CudaGPUData* CudaRecordOf(const void* gpu_data);
 // The block behind a host handle that set-up returned as GPU data, or null.
 void* GpuRecordBehind(const void* gpu_data);
 

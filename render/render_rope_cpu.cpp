@@ -7,7 +7,7 @@
 #include "hostapi/pf_suites.h"
 #include "render/argb_view.h"
 #include "render/channel_math.h"
-#include "render/coverage_tiles.h"
+#include "render/coverage_map.h"
 #include "render/cpu_blend.h"
 #include "render/node_disc.h"
 

@@ -3,12 +3,53 @@
 #include "entry/scoped_suite.h"
 #include "hostapi/pf_suites.h"
 #include "physics/rope_render_data.h"
-#include "render/checked_out_layer.h"
 #include "render/render_rope_cpu.h"
 #include "render/render_rope_gpu.h"
 
 namespace tarsivel {
 namespace {
+
+// The input layer's pixels for one render call. Checked in on every path out
+// of the call, thrown codes included, also when the checkout itself failed
+// (the host expects the check-in either way).
+class CheckedOutLayer {
+  public:
+    CheckedOutLayer(PF_InData* in_data, PF_SmartRenderCallbacks* callbacks, A_long checkoutId);
+    ~CheckedOutLayer();
+    CheckedOutLayer(const CheckedOutLayer&) = delete;
+    CheckedOutLayer& operator=(const CheckedOutLayer&) = delete;
+
+    PF_Err CheckoutError() const { return checkoutError_; }
+    PF_EffectWorld* World() const { return world_; }
+    // Checks in now and returns the host's answer; later calls do nothing.
+    PF_Err Checkin();
+
+  private:
+    PF_InData* inData_;
+    PF_SmartRenderCallbacks* callbacks_;
+    A_long checkoutId_;
+    PF_EffectWorld* world_ = nullptr;
+    PF_Err checkoutError_;
+    bool checkedIn_ = false;
+};
+
+CheckedOutLayer::CheckedOutLayer(PF_InData* in_data, PF_SmartRenderCallbacks* callbacks,
+                                 A_long checkoutId)
+    : inData_(in_data), callbacks_(callbacks), checkoutId_(checkoutId) {
+    checkoutError_ = callbacks_->checkout_layer_pixels(inData_->effect_ref, checkoutId_, &world_);
+}
+
+CheckedOutLayer::~CheckedOutLayer() {
+    Checkin();
+}
+
+PF_Err CheckedOutLayer::Checkin() {
+    if (checkedIn_) {
+        return PF_Err_NONE;
+    }
+    checkedIn_ = true;
+    return callbacks_->checkin_layer_pixels(inData_->effect_ref, checkoutId_);
+}
 
 bool HasCallbacks(const PF_SmartRenderExtra* extra) {
     return extra->input != nullptr && extra->cb != nullptr &&

@@ -4,7 +4,6 @@
 
 #include <stdexcept>
 
-#include "entry/host_suite_set.h"
 #include "host/protocol/effect_instance.h"
 #include "hostapi/pf_suites.h"
 

@@ -1,7 +1,6 @@
 // The fast paths must not move one bit: the narrowed, paired and tiled
 // accumulation against the plain per-pixel loop over each piece's whole
 // bounding box, and the tiled blend against the plain sweep over every pixel.
-#include "render/coverage_tiles.h"
 
 #include <gtest/gtest.h>
 
@@ -166,7 +165,7 @@ TEST(CoverageShortcuts, FullAndTiledMapsEqualThePlainLoopBitForBit) {
             }
             const std::vector<float> plain = PlainMap(record, frame);
             std::vector<float> full(plain.size(), 0.0f);
-            AccumulateRopeCoverage(full.data(), frame.width, frame.height, record);
+            AccumulateRopeCoverage({full.data(), frame.width, frame.height}, record);
             CoverageTiles tiles;
             ASSERT_TRUE(tiles.Reset(frame.width, frame.height));
             tiles.AddRope(record);
@@ -194,13 +193,13 @@ TEST(CoverageShortcuts, TilesExistOnlyWhereAPieceReached) {
     CoverageTiles tiles;
     ASSERT_TRUE(tiles.Reset(200, 100));
     EXPECT_EQ(tiles.TileCount(), 0);
-    tiles.AddPiece(10, 10, 20, 10, 4, 4);  // well inside the first tile
+    tiles.AddPiece({10, 10, 20, 10, 4, 4});  // well inside the first tile
     EXPECT_EQ(tiles.TileCount(), 1);
-    tiles.AddPiece(150, 80, 150, 80, 4, 4);  // too short: nothing
-    tiles.AddPiece(150, 80, 160, 80, std::nanf(""), 4);
+    tiles.AddPiece({150, 80, 150, 80, 4, 4});  // too short: nothing
+    tiles.AddPiece({150, 80, 160, 80, std::nanf(""), 4});
     EXPECT_EQ(tiles.TileCount(), 1);
     // A long diagonal reaches the tiles along it, not its whole bounding box.
-    tiles.AddPiece(0, 0, 199, 99, 2, 2);
+    tiles.AddPiece({0, 0, 199, 99, 2, 2});
     EXPECT_LT(tiles.TileCount(), 7 * 4);
     EXPECT_EQ(tiles.At(190, 5), 0.0f);
     EXPECT_EQ(tiles.At(100, 50), 1.0f);
@@ -229,7 +228,7 @@ void ExpectTiledBlendMatchesPlain(std::mt19937& random, host::PixelDepth depth) 
             }
         }
         std::vector<float> map(size_t(frame.width) * size_t(frame.height), 0.0f);
-        AccumulateRopeCoverage(map.data(), frame.width, frame.height, record);
+        AccumulateRopeCoverage({map.data(), frame.width, frame.height}, record);
         CoverageTiles tiles;
         ASSERT_TRUE(tiles.Reset(frame.width, frame.height));
         tiles.AddRope(record);

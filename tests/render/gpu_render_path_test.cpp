@@ -6,7 +6,6 @@
 #include <thread>
 #include <vector>
 
-#include "render/gpu_kernel_arguments.h"
 #include "tests/render/gpu_test_support.h"
 
 namespace tarsivel::testing {

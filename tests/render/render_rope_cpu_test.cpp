@@ -233,7 +233,7 @@ TEST_F(RenderRopeCpuTest, EveryDepthAndRowLayoutDrawsTheSameCoverage) {
     AddPiece(record, 3.0f, 12.0f, 3.0f, 12.5f, 2.0f, 2.0f);
     constexpr int32_t kW = 31, kH = 15;
     std::vector<float> coverage(size_t(kW) * kH, 0.0f);
-    AccumulateRopeCoverage(coverage.data(), kW, kH, record);
+    AccumulateRopeCoverage({coverage.data(), kW, kH}, record);
     for (int32_t padding : {0, 3, 13}) {
         ImageWorld input(kW, kH, PixelDepth::k8);
         ImageWorld out8(kW, kH, PixelDepth::k8, padding);
