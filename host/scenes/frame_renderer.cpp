@@ -141,9 +141,9 @@ FrameOutcome FrameRenderer::Render(int32_t frame) {
     }
     const auto start = std::chrono::steady_clock::now();
     if (gpu_ != nullptr) {
-        RenderGpu(settings, background, record, outcome);
+        SmartRenderOnDevice(settings, background, record, outcome);
     } else {
-        RenderCpu(settings, background, record, outcome);
+        SmartRenderInHostMemory(settings, background, record, outcome);
     }
     outcome.renderSeconds = SecondsSince(start);
     if (outcome.contractProblems.empty() && !session->DeleteRecord()) {
@@ -153,8 +153,9 @@ FrameOutcome FrameRenderer::Render(int32_t frame) {
     return outcome;
 }
 
-void FrameRenderer::RenderCpu(const CommandSettings& settings, const ImageWorld& background,
-                              void* record, FrameOutcome& outcome) {
+void FrameRenderer::SmartRenderInHostMemory(const CommandSettings& settings,
+                                            const ImageWorld& background, void* record,
+                                            FrameOutcome& outcome) {
     auto output = std::make_unique<ImageWorld>(background.Width(), background.Height(), depth_);
     SmartRenderSession session(const_cast<PF_EffectWorld*>(background.World()), output->World(),
                                record);
@@ -163,8 +164,9 @@ void FrameRenderer::RenderCpu(const CommandSettings& settings, const ImageWorld&
     }
 }
 
-void FrameRenderer::RenderGpu(const CommandSettings& settings, const ImageWorld& background,
-                              void* record, FrameOutcome& outcome) {
+void FrameRenderer::SmartRenderOnDevice(const CommandSettings& settings,
+                                        const ImageWorld& background, void* record,
+                                        FrameOutcome& outcome) {
     std::unique_ptr<GpuWorld> input = gpu_->NewWorld(background.Width(), background.Height());
     std::unique_ptr<GpuWorld> output = gpu_->NewWorld(background.Width(), background.Height());
     input->Upload(background);

@@ -60,10 +60,10 @@ class FrameRenderer {
     // The layer every frame is drawn over, made by the first render: pre-render alone (`dump`)
     // never needs it, and a 4K background is not cheap to paint.
     const ImageWorld& Background();
-    void RenderCpu(const CommandSettings& settings, const ImageWorld& background, void* record,
-                   FrameOutcome& outcome);
-    void RenderGpu(const CommandSettings& settings, const ImageWorld& background, void* record,
-                   FrameOutcome& outcome);
+    void SmartRenderInHostMemory(const CommandSettings& settings, const ImageWorld& background,
+                                 void* record, FrameOutcome& outcome);
+    void SmartRenderOnDevice(const CommandSettings& settings, const ImageWorld& background,
+                             void* record, FrameOutcome& outcome);
 
     EffectInstance& instance_;
     const Scene& scene_;
