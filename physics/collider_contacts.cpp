@@ -1,9 +1,9 @@
 #include "physics/collider_contacts.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstddef>
-#include <stdexcept>
 
 #include "physics/broad_phase.h"
 #include "physics/closest_points.h"
@@ -145,13 +145,12 @@ bool ResolveLinkAgainstEdge(std::size_t k, Rope& rope, const MaskCollider& edge,
     return pushed;
 }
 
-void RequireContactInputs(const Rope& rope, int32_t segmentCount,
-                          std::span<const StickAnchor> stickAnchors) {
-    RequireNodeCount(rope, segmentCount);
-    if (stickAnchors.size() != rope.size()) {
-        throw std::invalid_argument(
-            "ResolveColliderContacts: one stick anchor per node is required");
-    }
+// Links are indexed by number, so a rope or anchor list of another length would be read and
+// written out of bounds. StepRope checks this once per call; here it is only asserted.
+[[maybe_unused]] bool ContactInputsMatch(const Rope& rope, int32_t segmentCount,
+                                         std::span<const StickAnchor> stickAnchors) {
+    return segmentCount >= 1 && rope.size() == static_cast<std::size_t>(segmentCount) + 1 &&
+           stickAnchors.size() == rope.size();
 }
 
 SegmentBounds LinkBounds(const RopeParticle& a, const RopeParticle& b) {
@@ -162,9 +161,9 @@ SegmentBounds LinkBounds(const RopeParticle& a, const RopeParticle& b) {
 
 void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, double contactRadius,
                              double staticFriction, double kineticFriction, double bounce,
-                             double stick, int32_t segmentCount,
+                             double stick, [[maybe_unused]] int32_t segmentCount,
                              std::span<StickAnchor> stickAnchors) {
-    RequireContactInputs(rope, segmentCount, stickAnchors);
+    assert(ContactInputsMatch(rope, segmentCount, stickAnchors));
     const ContactResponse response{staticFriction, kineticFriction, bounce, stick};
     for (std::size_t k = 0; k + 1 < rope.size(); ++k) {
         // A torn link has no contacts; its nodes still collide through their other links.
@@ -179,10 +178,10 @@ void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, do
 
 void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, double contactRadius,
                              double staticFriction, double kineticFriction, double bounce,
-                             double stick, int32_t segmentCount,
+                             double stick, [[maybe_unused]] int32_t segmentCount,
                              std::span<StickAnchor> stickAnchors, const EdgeBins& bins,
                              IndexSet& candidates, BroadPhaseStats* stats) {
-    RequireContactInputs(rope, segmentCount, stickAnchors);
+    assert(ContactInputsMatch(rope, segmentCount, stickAnchors));
     if (edges.empty()) {
         return;
     }

@@ -15,8 +15,8 @@ namespace tarsivel {
 // index order and edges in list order, each push applied at once. The push is shared between the
 // link's nodes by where along the link the contact lies. A pushed node is then caught (when stick
 // > 0 and it is not caught yet) or given bounce and static or kinetic friction. Pinned nodes never
-// move. Throws std::invalid_argument unless the rope has segmentCount + 1 nodes and there is one
-// stick anchor per node.
+// move. The rope must have segmentCount + 1 nodes and one stick anchor per node (asserted in debug
+// builds; StepRope checks it once per call).
 void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, double contactRadius,
                              double staticFriction, double kineticFriction, double bounce,
                              double stick, int32_t segmentCount,

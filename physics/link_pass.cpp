@@ -1,9 +1,9 @@
 #include "physics/link_pass.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstddef>
-#include <stdexcept>
 
 namespace tarsivel {
 namespace {
@@ -74,9 +74,7 @@ void RelaxLink(std::size_t k, Rope& rope, const LinkPassSettings& settings,
 }  // namespace
 
 void RelaxLinks(Rope& rope, const LinkPassSettings& settings, std::span<StickAnchor> stickAnchors) {
-    if (stickAnchors.size() != rope.size()) {
-        throw std::invalid_argument("RelaxLinks: one stick anchor per node is required");
-    }
+    assert(stickAnchors.size() == rope.size());
     for (std::size_t k = 0; k + 1 < rope.size(); ++k) {
         if (!rope[k].torn) {
             RelaxLink(k, rope, settings, stickAnchors);

@@ -18,8 +18,8 @@ struct LinkPassSettings {
 
 // One Gauss-Seidel sweep over the links in index order, each correction applied at once so later
 // links see the moved nodes. Tears over-stretched links, releases caught nodes on strain and pulls
-// every intact link towards its rest length. Throws std::invalid_argument unless there is one stick
-// anchor per node.
+// every intact link towards its rest length. Needs one stick anchor per node (asserted in debug
+// builds; StepRope makes them so).
 void RelaxLinks(Rope& rope, const LinkPassSettings& settings, std::span<StickAnchor> stickAnchors);
 
 }  // namespace tarsivel

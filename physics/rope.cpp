@@ -74,13 +74,4 @@ Rope BuildRope(Vec2 anchorA, Vec2 anchorB, bool attachA, bool attachB, int32_t s
     return rope;
 }
 
-void RequireNodeCount(const Rope& rope, int32_t segmentCount) {
-    if (segmentCount < 1) {
-        throw std::invalid_argument("rope: segmentCount must be at least 1");
-    }
-    if (rope.size() != static_cast<std::size_t>(segmentCount) + 1) {
-        throw std::invalid_argument("rope: node count must be segmentCount + 1");
-    }
-}
-
 }  // namespace tarsivel

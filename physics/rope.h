@@ -28,10 +28,6 @@ using Rope = std::vector<RopeParticle>;
 Rope BuildRope(Vec2 anchorA, Vec2 anchorB, bool attachA, bool attachB, int32_t segmentCount,
                double ropeLength);
 
-// Throws std::invalid_argument unless segmentCount >= 1 and the rope has segmentCount + 1 nodes:
-// every pass indexes nodes by link number, so a mismatch would read and write out of bounds.
-void RequireNodeCount(const Rope& rope, int32_t segmentCount);
-
 }  // namespace tarsivel
 
 #endif  // TARSIVEL_PHYSICS_ROPE_H

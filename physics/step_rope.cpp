@@ -1,5 +1,6 @@
 #include "physics/step_rope.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <vector>
@@ -19,8 +20,16 @@ namespace {
 
 constexpr int kRelaxationIterations = 10;
 
+// The one check of a step's inputs; the passes below only assert what it guarantees. Every pass
+// indexes nodes by link number, so a rope of another length would be read and written out of
+// bounds, and without a substep there is no time step.
 void RequireStepSettings(const Rope& rope, const RopeStepSettings& settings) {
-    RequireNodeCount(rope, settings.segmentCount);
+    if (settings.segmentCount < 1) {
+        throw std::invalid_argument("rope: segmentCount must be at least 1");
+    }
+    if (rope.size() != static_cast<std::size_t>(settings.segmentCount) + 1) {
+        throw std::invalid_argument("rope: node count must be segmentCount + 1");
+    }
     if (settings.substeps < 1) {
         throw std::invalid_argument("StepRope: substeps must be at least 1");
     }

@@ -12,7 +12,8 @@ namespace tarsivel {
 // relaxation iterations (links, self-collision when on, collider contacts, re-pinning). Keeps no
 // state between calls; stick anchors last one call. Throws std::invalid_argument unless
 // settings.segmentCount >= 1, the rope has segmentCount + 1 nodes and settings.substeps >= 1, and
-// lets allocation failures of its scratch lists propagate.
+// lets allocation failures of its scratch lists propagate. That check is made once per call, by
+// every form below; the passes inside trust it and only assert it in debug builds.
 //
 // Link-edge and node-node tests that provably cannot act are skipped (a broad phase over binned
 // edges and nodes); the results are those of testing every pair, bit for bit.

@@ -1,8 +1,8 @@
 #include "physics/verlet_integration.h"
 
+#include <cassert>
 #include <cmath>
 #include <cstddef>
-#include <stdexcept>
 
 namespace tarsivel {
 namespace {
@@ -38,9 +38,7 @@ void Advance(RopeParticle& node, const RopeStepSettings& settings,
 
 void IntegrateNodes(Rope& rope, const RopeStepSettings& settings, const StepDerivedValues& derived,
                     std::span<const StickAnchor> stickAnchors) {
-    if (stickAnchors.size() != rope.size()) {
-        throw std::invalid_argument("IntegrateNodes: one stick anchor per node is required");
-    }
+    assert(stickAnchors.size() == rope.size());
     const bool holdCaughtNodes = settings.stick > 0.0;
     for (std::size_t j = 0; j < rope.size(); ++j) {
         RopeParticle& node = rope[j];

@@ -12,7 +12,7 @@ namespace tarsivel {
 
 // One substep of position-history integration under gravity, wind and turbulence. Pinned nodes
 // are left alone; with stick on, a caught node is put back on its anchor at rest instead.
-// Throws std::invalid_argument unless there is one stick anchor per node.
+// Needs one stick anchor per node (asserted in debug builds).
 void IntegrateNodes(Rope& rope, const RopeStepSettings& settings, const StepDerivedValues& derived,
                     std::span<const StickAnchor> stickAnchors);
 

@@ -105,5 +105,11 @@ TEST(LinkPass, CaughtNodesHoldUntilStrainExceedsStick) {
     EXPECT_DOUBLE_EQ(rope[1].x, 10.0);
 }
 
+TEST(LinkPassDeathTest, AssertsOneStickAnchorPerNodeInDebugBuilds) {
+    Rope rope{NodeAt(0, 0), NodeAt(0, 12)};
+    std::vector<StickAnchor> anchors(3, StickAnchor{});  // In bounds when the assert is off.
+    EXPECT_DEBUG_DEATH(RelaxLinks(rope, Links(10), anchors), "Assertion");
+}
+
 }  // namespace
 }  // namespace tarsivel
