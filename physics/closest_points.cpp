@@ -8,10 +8,6 @@ namespace {
 constexpr double kParallelDeterminant = 1e-8;
 constexpr double kZeroNumerator = 1e-8;
 
-double Dot(Vec2 a, Vec2 b) {
-    return a.x * b.x + a.y * b.y;
-}
-
 // A numerator this close to zero means the segment's start; it also keeps a near-zero
 // denominator from being divided.
 double Parameter(double numerator, double denominator) {
@@ -21,9 +17,9 @@ double Parameter(double numerator, double denominator) {
 }  // namespace
 
 double ClosestPointsSegmentSegment(Vec2 p0, Vec2 p1, Vec2 q0, Vec2 q1, Vec2& onLink, Vec2& onEdge) {
-    const Vec2 u{p1.x - p0.x, p1.y - p0.y};
-    const Vec2 v{q1.x - q0.x, q1.y - q0.y};
-    const Vec2 r{p0.x - q0.x, p0.y - q0.y};
+    const Vec2 u = Difference(p1, p0);
+    const Vec2 v = Difference(q1, q0);
+    const Vec2 r = Difference(p0, q0);
     const double a = Dot(u, u);
     const double b = Dot(u, v);
     const double c = Dot(v, v);
@@ -82,9 +78,7 @@ double ClosestPointsSegmentSegment(Vec2 p0, Vec2 p1, Vec2 q0, Vec2 q1, Vec2& onL
     const double t = Parameter(tN, tD);
     onLink = {p0.x + s * u.x, p0.y + s * u.y};
     onEdge = {q0.x + t * v.x, q0.y + t * v.y};
-    const double dx = onLink.x - onEdge.x;
-    const double dy = onLink.y - onEdge.y;
-    return dx * dx + dy * dy;
+    return LengthSquared(Difference(onLink, onEdge));
 }
 
 }  // namespace tarsivel

@@ -11,6 +11,16 @@
 
 namespace tarsivel {
 
+// The contact pass's inputs besides the rope, the edges and the stick anchors; a step fills them
+// once per call from its settings.
+struct ContactSettings {
+    double contactRadius;  // Half the rope's mean width: links are capsules of this radius.
+    double staticFriction;
+    double kineticFriction;
+    double bounce;
+    double stick;  // > 0: a node's first contact in a frame catches it.
+};
+
 // Pushes every intact link, as a capsule of contactRadius, out of each edge it touches, links in
 // index order and edges in list order, each push applied at once. The push is shared between the
 // link's nodes by where along the link the contact lies. A pushed node is then caught (when stick
@@ -22,14 +32,17 @@ void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, do
                              double stick, int32_t segmentCount,
                              std::span<StickAnchor> stickAnchors);
 
+// The same pass, its settings in one record; the form above forwards to it.
+void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges,
+                             const ContactSettings& settings, std::span<StickAnchor> stickAnchors);
+
 // The same pass with the same results, bit for bit, testing only the edges that `bins` (built
-// from `edges` and contactRadius for this substep) cannot rule out. `candidates` is scratch sized
-// for the edge list. Counts its work into `stats` when given.
-void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, double contactRadius,
-                             double staticFriction, double kineticFriction, double bounce,
-                             double stick, int32_t segmentCount,
-                             std::span<StickAnchor> stickAnchors, const EdgeBins& bins,
-                             IndexSet& candidates, BroadPhaseStats* stats = nullptr);
+// from `edges` and the contact radius for this substep) cannot rule out. `candidates` is scratch
+// sized for the edge list. Counts its work into `stats` when given.
+void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges,
+                             const ContactSettings& settings, std::span<StickAnchor> stickAnchors,
+                             const EdgeBins& bins, IndexSet& candidates,
+                             BroadPhaseStats* stats = nullptr);
 
 }  // namespace tarsivel
 

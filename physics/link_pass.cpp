@@ -35,17 +35,16 @@ void RelaxLink(std::size_t k, Rope& rope, const LinkPassSettings& settings,
                std::span<StickAnchor> stickAnchors) {
     RopeParticle& a = rope[k];
     RopeParticle& b = rope[k + 1];
-    double dx = b.x - a.x;
-    const double dy = b.y - a.y;
-    double d = std::sqrt(dx * dx + dy * dy);
+    Vec2 delta = Difference(Position(b), Position(a));
+    double d = std::sqrt(LengthSquared(delta));
     if (d < kShortestCorrectedLink) {
         return;
     }
     // A compressed vertical link would push straight along the line and the rope would stay
     // balanced on it; tilting the correction, alternately per link, lets it buckle sideways.
-    if (d < settings.restLength && std::abs(dx) < kVerticalLinkWidth) {
-        dx += k % 2 == 0 ? kBucklingNudge : -kBucklingNudge;
-        d = std::sqrt(dx * dx + dy * dy);
+    if (d < settings.restLength && std::abs(delta.x) < kVerticalLinkWidth) {
+        delta.x += k % 2 == 0 ? kBucklingNudge : -kBucklingNudge;
+        d = std::sqrt(LengthSquared(delta));
     }
     if (TearsAt(d, settings)) {
         a.torn = true;
@@ -62,12 +61,12 @@ void RelaxLink(std::size_t k, Rope& rope, const LinkPassSettings& settings,
     // Positions only: leaving the histories alone turns every correction into velocity too.
     const double c = (d - settings.restLength) / d * settings.stiffness / (weightA + weightB);
     if (weightA == 1.0) {
-        a.x += c * dx;
-        a.y += c * dy;
+        a.x += c * delta.x;
+        a.y += c * delta.y;
     }
     if (weightB == 1.0) {
-        b.x -= c * dx;
-        b.y -= c * dy;
+        b.x -= c * delta.x;
+        b.y -= c * delta.y;
     }
 }
 

@@ -18,6 +18,10 @@ struct RopeParticle {
     bool torn;    // The link from this node to the next is broken, for good.
 };
 
+inline Vec2 Position(const RopeParticle& node) {
+    return {node.x, node.y};
+}
+
 // segmentCount + 1 nodes; node 0 is the "Point A" end, the last node the "Point B" end, and link k
 // joins nodes k and k + 1. Never resized: tearing marks links instead of splitting the array.
 using Rope = std::vector<RopeParticle>;

@@ -23,8 +23,7 @@ StepDerivedValues DeriveStepValues(const RopeStepSettings& settings) {
     derived.contactRadius = 0.5 * settings.thickness;
     derived.selfCollisionDistance = 0.95 * settings.thickness;
     // Turbulence scales with the wind, so without wind there is none.
-    const double windSpeed =
-        std::sqrt(settings.windX * settings.windX + settings.windY * settings.windY);
+    const double windSpeed = std::sqrt(LengthSquared({settings.windX, settings.windY}));
     derived.turbulenceAmplitude = windSpeed * 0.01 * settings.turbulenceAmount;
     derived.phaseX = settings.time * 5.0;
     derived.phaseY = settings.time * 4.2;

@@ -41,11 +41,6 @@ void WriteAttachmentFlags(Rope& rope, bool attachA, bool attachB) {
     rope.back().pinned = attachB;
 }
 
-LinkPassSettings LinkPassFrom(const RopeStepSettings& settings, const StepDerivedValues& derived) {
-    return {derived.restLength, settings.stiffness, settings.tearing, settings.tearThresholdPercent,
-            settings.stick};
-}
-
 // The scratch of the broad phase, sized once per call for the rope and the edge count.
 struct BroadPhase {
     EdgeBins edgeBins;
@@ -54,29 +49,48 @@ struct BroadPhase {
     BroadPhaseStats* stats;
 };
 
-void Relax(Rope& rope, const RopeStepSettings& settings, const StepDerivedValues& derived,
-           const LinkPassSettings& linkPass, std::span<const MaskCollider> edges,
-           const AnchorTargets& targets, std::span<StickAnchor> stickAnchors,
-           BroadPhase* broadPhase) {
+// What every relaxation iteration of one call works with, fixed for the call.
+struct Relaxation {
+    const RopeStepSettings& settings;
+    LinkPassSettings links;
+    double selfCollisionDistance;
+    ContactSettings contacts;
+    std::span<StickAnchor> stickAnchors;
+    BroadPhase* broadPhase;  // Null: every pair is tested.
+};
+
+Relaxation RelaxationFor(const RopeStepSettings& settings, const StepDerivedValues& derived,
+                         std::span<StickAnchor> stickAnchors, BroadPhase* broadPhase) {
+    return {settings,
+            {derived.restLength, settings.stiffness, settings.tearing,
+             settings.tearThresholdPercent, settings.stick},
+            derived.selfCollisionDistance,
+            {derived.contactRadius, settings.staticFriction, settings.kineticFriction,
+             settings.bounce, settings.stick},
+            stickAnchors,
+            broadPhase};
+}
+
+void Relax(Rope& rope, const Relaxation& relaxation, std::span<const MaskCollider> edges,
+           const AnchorTargets& targets) {
+    const RopeStepSettings& settings = relaxation.settings;
+    BroadPhase* broadPhase = relaxation.broadPhase;
     for (int iteration = 0; iteration < kRelaxationIterations; ++iteration) {
-        RelaxLinks(rope, linkPass, stickAnchors);
+        RelaxLinks(rope, relaxation.links, relaxation.stickAnchors);
         if (settings.selfCollision) {
             if (broadPhase != nullptr) {
-                ResolveSelfCollisions(rope, derived.selfCollisionDistance, broadPhase->nodeBins,
+                ResolveSelfCollisions(rope, relaxation.selfCollisionDistance, broadPhase->nodeBins,
                                       broadPhase->stats);
             } else {
-                ResolveSelfCollisions(rope, derived.selfCollisionDistance);
+                ResolveSelfCollisions(rope, relaxation.selfCollisionDistance);
             }
         }
         if (broadPhase != nullptr) {
-            ResolveColliderContacts(rope, edges, derived.contactRadius, settings.staticFriction,
-                                    settings.kineticFriction, settings.bounce, settings.stick,
-                                    settings.segmentCount, stickAnchors, broadPhase->edgeBins,
-                                    broadPhase->edgeCandidates, broadPhase->stats);
+            ResolveColliderContacts(rope, edges, relaxation.contacts, relaxation.stickAnchors,
+                                    broadPhase->edgeBins, broadPhase->edgeCandidates,
+                                    broadPhase->stats);
         } else {
-            ResolveColliderContacts(rope, edges, derived.contactRadius, settings.staticFriction,
-                                    settings.kineticFriction, settings.bounce, settings.stick,
-                                    settings.segmentCount, stickAnchors);
+            ResolveColliderContacts(rope, edges, relaxation.contacts, relaxation.stickAnchors);
         }
         // Ends go last, so during an iteration an attached end still sits where the previous
         // iteration (or substep) left it.
@@ -89,13 +103,13 @@ void Relax(Rope& rope, const RopeStepSettings& settings, const StepDerivedValues
 void Step(Rope& rope, const RopeStepSettings& settings, BroadPhase* broadPhase) {
     RequireStepSettings(rope, settings);
     const StepDerivedValues derived = DeriveStepValues(settings);
-    const LinkPassSettings linkPass = LinkPassFrom(settings, derived);
     WriteAttachmentFlags(rope, settings.attachA, settings.attachB);
 
     // The only allocations of a step: every frame starts with no node caught, and one edge buffer
     // serves all substeps.
     std::vector<StickAnchor> stickAnchors(rope.size(), StickAnchor{0.0, 0.0, false});
     std::vector<MaskCollider> edges(settings.collidersEnd.size());
+    const Relaxation relaxation = RelaxationFor(settings, derived, stickAnchors, broadPhase);
     if (broadPhase != nullptr) {
         broadPhase->edgeBins.Reserve(edges.size());
         broadPhase->edgeCandidates.Reset(edges.size());
@@ -114,7 +128,7 @@ void Step(Rope& rope, const RopeStepSettings& settings, BroadPhase* broadPhase) 
         if (broadPhase != nullptr) {
             broadPhase->edgeBins.Build(edges, derived.contactRadius);
         }
-        Relax(rope, settings, derived, linkPass, edges, targets, stickAnchors, broadPhase);
+        Relax(rope, relaxation, edges, targets);
     }
 }
 
