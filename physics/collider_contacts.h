@@ -8,8 +8,14 @@
 #include "physics/mask_collider.h"
 #include "physics/rope.h"
 #include "physics/stick_anchor.h"
+#include "physics/vec2.h"
 
 namespace tarsivel {
+
+// Closest points between the link p0-p1 and the edge q0-q1. Writes the point on each segment and
+// returns their squared distance. Nearly parallel or degenerate pairs (determinant < 1e-8) are
+// measured from p0 first; clamping onto the edge may still move the point along the link.
+double ClosestPointsSegmentSegment(Vec2 p0, Vec2 p1, Vec2 q0, Vec2 q1, Vec2& onLink, Vec2& onEdge);
 
 // The contact pass's inputs besides the rope, the edges and the stick anchors; a step fills them
 // once per call from its settings.

@@ -6,10 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "physics/frame_settings.h"
 #include "physics/mask_colliders.h"
 #include "physics/step_rope.h"
-#include "physics/unite_rect.h"
 #include "pre_render_test_support.h"
 
 namespace tarsivel {
