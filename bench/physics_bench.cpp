@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "physics/closest_points.h"
+#include "physics/collider_contacts.h"
 #include "physics/step_rope.h"
 
 namespace tarsivel {

@@ -8,28 +8,47 @@
 #include "physics/mask_collider.h"
 #include "physics/rope.h"
 #include "physics/stick_anchor.h"
+#include "physics/vec2.h"
 
 namespace tarsivel {
+
+// Closest points between the link p0-p1 and the edge q0-q1. Writes the point on each segment and
+// returns their squared distance. Nearly parallel or degenerate pairs (determinant < 1e-8) are
+// measured from p0 first; clamping onto the edge may still move the point along the link.
+double ClosestPointsSegmentSegment(Vec2 p0, Vec2 p1, Vec2 q0, Vec2 q1, Vec2& onLink, Vec2& onEdge);
+
+// The contact pass's inputs besides the rope, the edges and the stick anchors; a step fills them
+// once per call from its settings.
+struct ContactSettings {
+    double contactRadius;  // Half the rope's mean width: links are capsules of this radius.
+    double staticFriction;
+    double kineticFriction;
+    double bounce;
+    double stick;  // > 0: a node's first contact in a frame catches it.
+};
 
 // Pushes every intact link, as a capsule of contactRadius, out of each edge it touches, links in
 // index order and edges in list order, each push applied at once. The push is shared between the
 // link's nodes by where along the link the contact lies. A pushed node is then caught (when stick
 // > 0 and it is not caught yet) or given bounce and static or kinetic friction. Pinned nodes never
-// move. Throws std::invalid_argument unless the rope has segmentCount + 1 nodes and there is one
-// stick anchor per node.
+// move. The rope must have segmentCount + 1 nodes and one stick anchor per node (asserted in debug
+// builds; StepRope checks it once per call).
 void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, double contactRadius,
                              double staticFriction, double kineticFriction, double bounce,
                              double stick, int32_t segmentCount,
                              std::span<StickAnchor> stickAnchors);
 
+// The same pass, its settings in one record; the form above forwards to it.
+void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges,
+                             const ContactSettings& settings, std::span<StickAnchor> stickAnchors);
+
 // The same pass with the same results, bit for bit, testing only the edges that `bins` (built
-// from `edges` and contactRadius for this substep) cannot rule out. `candidates` is scratch sized
-// for the edge list. Counts its work into `stats` when given.
-void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, double contactRadius,
-                             double staticFriction, double kineticFriction, double bounce,
-                             double stick, int32_t segmentCount,
-                             std::span<StickAnchor> stickAnchors, const EdgeBins& bins,
-                             IndexSet& candidates, BroadPhaseStats* stats = nullptr);
+// from `edges` and the contact radius for this substep) cannot rule out. `candidates` is scratch
+// sized for the edge list. Counts its work into `stats` when given.
+void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges,
+                             const ContactSettings& settings, std::span<StickAnchor> stickAnchors,
+                             const EdgeBins& bins, IndexSet& candidates,
+                             BroadPhaseStats* stats = nullptr);
 
 }  // namespace tarsivel
 

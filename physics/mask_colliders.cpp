@@ -3,6 +3,36 @@
 namespace tarsivel {
 namespace {
 
+// One mask's outline, checked out for as long as the object lives and checked in on every way out
+// of its block, also when an edge cannot be appended for lack of memory. A failed checkout has
+// nothing to check in.
+class CheckedOutPath {
+  public:
+    CheckedOutPath(const PF_InData* in_data, const PF_PathQuerySuite1& query, PF_PathID id,
+                   A_long time, A_long timeStep)
+        : query_(query), effect_(in_data->effect_ref), id_(id) {
+        ok_ = query.PF_CheckoutPath(effect_, id, time, timeStep, in_data->time_scale, &path_) ==
+              PF_Err_NONE;
+    }
+    ~CheckedOutPath() {
+        if (ok_) {
+            query_.PF_CheckinPath(effect_, id_, 0, path_);
+        }
+    }
+    CheckedOutPath(const CheckedOutPath&) = delete;
+    CheckedOutPath& operator=(const CheckedOutPath&) = delete;
+
+    bool Ok() const { return ok_; }
+    PF_PathOutlinePtr Outline() const { return path_; }
+
+  private:
+    const PF_PathQuerySuite1& query_;
+    PF_ProgPtr effect_;
+    PF_PathID id_;
+    PF_PathOutlinePtr path_ = nullptr;
+    bool ok_ = false;
+};
+
 // The Bernstein terms summed in a fixed order, so every build gives the same bits.
 double BezierAt(double p0, double p1, double p2, double p3, double t) {
     const double u = 1.0 - t;
@@ -68,20 +98,11 @@ void GatherMaskColliders(const PF_InData* in_data, const PF_PathQuerySuite1& que
         if (!useAllMasks && id != chosenPathId) {
             continue;
         }
-        PF_PathOutlinePtr path = nullptr;
-        if (query.PF_CheckoutPath(effect, id, time, timeStep, in_data->time_scale, &path) !=
-            PF_Err_NONE) {
-            continue;
+        // Checked in at the end of this iteration, before the next mask is read.
+        const CheckedOutPath path(in_data, query, id, time, timeStep);
+        if (path.Ok()) {
+            AppendOutline(in_data, data, path.Outline(), edges);
         }
-        // Checked in before the next mask is read, also when an edge cannot be
-        // appended for lack of memory.
-        try {
-            AppendOutline(in_data, data, path, edges);
-        } catch (...) {
-            query.PF_CheckinPath(effect, id, 0, path);
-            throw;
-        }
-        query.PF_CheckinPath(effect, id, 0, path);
     }
 }
 

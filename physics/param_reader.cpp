@@ -5,23 +5,26 @@
 
 namespace tarsivel {
 
-bool ParamReader::Checkout(ParamIndex index, HostTime at, PF_ParamDef& def) {
-    if (err_ != PF_Err_NONE) {
-        return false;
+ParamReader::CheckedOutParam::CheckedOutParam(ParamReader& reader, ParamIndex index, HostTime at)
+    : inData_(reader.inData_) {
+    if (reader.err_ != PF_Err_NONE) {
+        return;
     }
     if (inData_->inter.checkout_param == nullptr || inData_->inter.checkin_param == nullptr) {
-        err_ = PF_Err_BAD_CALLBACK_PARAM;
-        return false;
+        reader.err_ = PF_Err_BAD_CALLBACK_PARAM;
+        return;
     }
-    std::memset(&def, 0, sizeof def);
-    err_ = PF_CHECKOUT_PARAM(inData_, index, at.time, at.step, at.scale, &def);
-    return err_ == PF_Err_NONE;
+    std::memset(&def_, 0, sizeof def_);
+    reader.err_ = PF_CHECKOUT_PARAM(inData_, index, at.time, at.step, at.scale, &def_);
+    ok_ = reader.err_ == PF_Err_NONE;
 }
 
 // The value has been copied by now; a failed check-in changes nothing for the
 // simulation, so its result is not looked at.
-void ParamReader::Checkin(PF_ParamDef& def) {
-    PF_CHECKIN_PARAM(inData_, &def);
+ParamReader::CheckedOutParam::~CheckedOutParam() {
+    if (ok_) {
+        PF_CHECKIN_PARAM(inData_, &def_);
+    }
 }
 
 double ParamReader::Float(ParamIndex index, HostTime at) {

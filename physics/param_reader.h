@@ -37,20 +37,34 @@ class ParamReader {
     PF_PathID Path(ParamIndex index, HostTime at);
 
   private:
+    // One parameter, checked out for as long as the object lives and checked in again on every
+    // way out of its block. Once a checkout has failed (this one or an earlier one), nothing is
+    // checked out or in and the reader keeps the first error.
+    class CheckedOutParam {
+      public:
+        CheckedOutParam(ParamReader& reader, ParamIndex index, HostTime at);
+        ~CheckedOutParam();
+        CheckedOutParam(const CheckedOutParam&) = delete;
+        CheckedOutParam& operator=(const CheckedOutParam&) = delete;
+
+        bool Ok() const { return ok_; }
+        const PF_ParamDef& Def() const { return def_; }
+
+      private:
+        PF_InData* inData_;
+        PF_ParamDef def_;
+        bool ok_ = false;
+    };
+
     // Checks out, copies the value with `copy`, checks in; `fallback` once failed.
     template <class T, class Copy>
     T Read(ParamIndex index, HostTime at, T fallback, Copy copy) {
-        PF_ParamDef def;
-        if (!Checkout(index, at, def)) {
+        const CheckedOutParam param(*this, index, at);
+        if (!param.Ok()) {
             return fallback;
         }
-        const T value = copy(def);
-        Checkin(def);
-        return value;
+        return copy(param.Def());
     }
-    // Checks the parameter out into `def`; false (and the error kept) on failure.
-    bool Checkout(ParamIndex index, HostTime at, PF_ParamDef& def);
-    void Checkin(PF_ParamDef& def);
 
     PF_InData* inData_;
     PF_Err err_ = PF_Err_NONE;

@@ -12,9 +12,7 @@ constexpr double kPi = 3.141592653589793;
 // A half-sine arch below the chord whose deepest point is half the excess length. The arc is not
 // exactly ropeLength long; the first steps' link passes settle that.
 void LayOutSaggingArch(Rope& rope, Vec2 a, Vec2 b, int32_t segmentCount, double ropeLength) {
-    const double dx = b.x - a.x;
-    const double dy = b.y - a.y;
-    const double chord = std::sqrt(dx * dx + dy * dy);
+    const double chord = std::sqrt(LengthSquared(Difference(b, a)));
     const double sag = ropeLength > chord ? (ropeLength - chord) * 0.5 : 0.0;
     const auto segments = static_cast<double>(segmentCount);
     for (std::size_t j = 0; j < rope.size(); ++j) {
@@ -72,15 +70,6 @@ Rope BuildRope(Vec2 anchorA, Vec2 anchorB, bool attachA, bool attachB, int32_t s
     }
     StartAtRest(rope);
     return rope;
-}
-
-void RequireNodeCount(const Rope& rope, int32_t segmentCount) {
-    if (segmentCount < 1) {
-        throw std::invalid_argument("rope: segmentCount must be at least 1");
-    }
-    if (rope.size() != static_cast<std::size_t>(segmentCount) + 1) {
-        throw std::invalid_argument("rope: node count must be segmentCount + 1");
-    }
 }
 
 }  // namespace tarsivel

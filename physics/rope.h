@@ -18,6 +18,10 @@ struct RopeParticle {
     bool torn;    // The link from this node to the next is broken, for good.
 };
 
+inline Vec2 Position(const RopeParticle& node) {
+    return {node.x, node.y};
+}
+
 // segmentCount + 1 nodes; node 0 is the "Point A" end, the last node the "Point B" end, and link k
 // joins nodes k and k + 1. Never resized: tearing marks links instead of splitting the array.
 using Rope = std::vector<RopeParticle>;
@@ -27,10 +31,6 @@ using Rope = std::vector<RopeParticle>;
 // from B (only B). Throws std::invalid_argument when segmentCount < 1.
 Rope BuildRope(Vec2 anchorA, Vec2 anchorB, bool attachA, bool attachB, int32_t segmentCount,
                double ropeLength);
-
-// Throws std::invalid_argument unless segmentCount >= 1 and the rope has segmentCount + 1 nodes:
-// every pass indexes nodes by link number, so a mismatch would read and write out of bounds.
-void RequireNodeCount(const Rope& rope, int32_t segmentCount);
 
 }  // namespace tarsivel
 

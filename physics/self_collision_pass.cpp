@@ -12,9 +12,8 @@ constexpr double kCoincidentSquared = 1e-8;
 
 // Returns whether either node moved.
 bool SeparatePair(RopeParticle& l, RopeParticle& j, double minDistance, double minDistanceSquared) {
-    const double dx = j.x - l.x;
-    const double dy = j.y - l.y;
-    const double q = dx * dx + dy * dy;
+    const Vec2 delta = Difference(Position(j), Position(l));
+    const double q = LengthSquared(delta);
     if (!(q < minDistanceSquared && q > kCoincidentSquared)) {
         return false;
     }
@@ -25,8 +24,8 @@ bool SeparatePair(RopeParticle& l, RopeParticle& j, double minDistance, double m
     }
     const double d = std::sqrt(q);
     const double s = (minDistance - d) / (weightL + weightJ);
-    const double ux = dx / d * s;
-    const double uy = dy / d * s;
+    const double ux = delta.x / d * s;
+    const double uy = delta.y / d * s;
     // Only moving nodes are written, so a pinned node keeps its exact bits.
     if (weightL == 1.0) {
         l.x -= ux;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <new>
 #include <optional>
@@ -9,16 +10,117 @@
 
 #include "entry/scoped_suite.h"
 #include "hostapi/pf_suites.h"
-#include "physics/frame_settings.h"
-#include "physics/frame_timing.h"
 #include "physics/mask_colliders.h"
 #include "physics/param_reader.h"
 #include "physics/rope_render_data.h"
 #include "physics/step_rope.h"
-#include "physics/unite_rect.h"
 
 namespace tarsivel {
+
+bool IsEmptyRect(const PF_LRect& r) {
+    return !(r.left < r.right && r.top < r.bottom);
+}
+
+void UniteRect(const PF_LRect& source, PF_LRect& target) {
+    if (IsEmptyRect(target)) {
+        target = source;
+        return;
+    }
+    if (IsEmptyRect(source)) {
+        return;
+    }
+    target.left = std::min(target.left, source.left);
+    target.top = std::min(target.top, source.top);
+    target.right = std::max(target.right, source.right);
+    target.bottom = std::max(target.bottom, source.bottom);
+}
+
+double ReadFrameSettings(ParamReader& reader, HostTime at, float ds, RopeStepSettings& step) {
+    const double scale = double(ds);
+    step.anchorA = reader.Point(kParamPointA, at);
+    step.attachA = reader.Checkbox(kParamPointAAttachment, at);
+    step.anchorB = reader.Point(kParamPointB, at);
+    step.attachB = reader.Checkbox(kParamPointBAttachment, at);
+    step.ropeLength = reader.Float(kParamRopeLength, at) * scale;
+    step.gravity = reader.Float(kParamGravity, at) * 4.0 * scale;
+    const double intensity = reader.Float(kParamWindIntensity, at);
+    const double theta = reader.AngleDegrees(kParamWindDirection, at) * 0.017453292519943295;
+    step.windX = std::sin(theta) * intensity * 4.0 * scale;
+    step.windY = -std::cos(theta) * intensity * 4.0 * scale;
+    step.turbulenceAmount = reader.Float(kParamTurbulenceAmount, at);
+    step.turbulenceFrequency = reader.Float(kParamTurbulenceFrequency, at) / scale;
+    step.stiffness = 1.0 - std::min(reader.Float(kParamElasticity, at), 0.999);
+    const double damping = reader.Float(kParamDamping, at);
+    step.staticFriction = reader.Float(kParamColliderStaticFriction, at);
+    step.kineticFriction = reader.Float(kParamColliderKineticFriction, at);
+    step.bounce = reader.Float(kParamColliderBounce, at);
+    step.stick = reader.Float(kParamColliderStick, at);
+    step.selfCollision = reader.Checkbox(kParamEnableSelfCollision, at);
+    step.tearing = reader.Checkbox(kParamTearing, at);
+    step.tearThresholdPercent = reader.Float(kParamTearThreshold, at);
+    return damping;
+}
+
 namespace {
+
+// The settings read once per call at the requested time.
+struct CallSettings {
+    int32_t segmentCount = 0;
+    int32_t substeps = 0;
+    int32_t preRollCount = 0;
+    PF_PathID maskId = 0;
+    bool useAllMasks = false;
+
+    bool MasksSelected() const { return maskId != 0 || useAllMasks; }
+};
+
+// Reads the call settings in the host's order and fills the record's scalar
+// fields (thicknesses scaled by ds in single precision, colour bytes / 255).
+CallSettings ReadCallSettings(ParamReader& reader, HostTime at, float ds, RopeRenderData& record) {
+    CallSettings call;
+    call.segmentCount = reader.Integer(kParamSegments, at, 2, 1024);
+    call.substeps = reader.Integer(kParamSubsteps, at, 1, 256);
+    call.preRollCount = reader.Integer(kParamPreRollFrames, at, 0, 300);
+    record.thicknessStart = float(reader.Float(kParamThicknessStart, at)) * ds;
+    record.thicknessEnd = float(reader.Float(kParamThicknessEnd, at)) * ds;
+    const PF_Pixel color = reader.Color(kParamRopeColor, at);
+    record.colorA = float(color.alpha) / 255.0f;
+    record.colorR = float(color.red) / 255.0f;
+    record.colorG = float(color.green) / 255.0f;
+    record.colorB = float(color.blue) / 255.0f;
+    call.maskId = reader.Path(kParamCollisionMask, at);
+    call.useAllMasks = reader.Checkbox(kParamUseAllMasks, at);
+    record.showNodes = reader.Checkbox(kParamDisplaySegmentNodes, at);
+    record.compositeOnOriginal = reader.Checkbox(kParamCompositeOnOriginal, at);
+    return call;
+}
+
+// How long one replayed frame is, in seconds and in host time units.
+struct FrameTiming {
+    double frameDuration;  // seconds
+    A_long frameStep;      // host time units between two replayed frames; 0 replays t = 0 only
+};
+
+// From the layer's own time step when the host gives one, else 30 frames per second.
+FrameTiming ComputeFrameTiming(A_long localTimeStep, A_u_long timeScale) {
+    if (timeScale != 0 && localTimeStep > 0) {
+        return {1.0 / (double(timeScale) / double(localTimeStep)), localTimeStep};
+    }
+    const A_long step = localTimeStep > 0 ? localTimeStep : A_long(timeScale / 30u);
+    return {1.0 / 30.0, step};
+}
+
+// The time in seconds of the replayed frame at host time t. Without a time
+// scale, frames are counted in steps instead of dividing by zero.
+double ReplayTime(int64_t t, const FrameTiming& timing, A_u_long timeScale) {
+    if (timeScale != 0) {
+        return double(t) / double(timeScale);
+    }
+    if (timing.frameStep <= 0) {
+        return 0.0;
+    }
+    return (double(t) / double(timing.frameStep)) * timing.frameDuration;
+}
 
 struct RecordDeleter {
     void operator()(RopeRenderData* record) const { DeleteRopeRenderData(record); }

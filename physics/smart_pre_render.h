@@ -6,12 +6,27 @@
 
 #include "hostapi/pf_in_out_data.h"
 #include "hostapi/pf_smart_render.h"
+#include "hostapi/pf_types.h"
+#include "physics/param_reader.h"
+#include "physics/rope_step_settings.h"
 
 namespace tarsivel {
 
 // Returns the host's error code; a path suite the host cannot supply is thrown
 // as A_Err_MISSING_SUITE for the dispatcher, with nothing handed over.
 PF_Err SmartPreRender(PF_InData* in_data, PF_OutData* out_data, PF_PreRenderExtra* extra);
+
+// A rectangle is empty unless left < right and top < bottom.
+bool IsEmptyRect(const PF_LRect& r);
+
+// Grows `target` to hold `source`: an empty target becomes a copy of the source
+// (even an empty one); an empty source leaves a non-empty target alone.
+void UniteRect(const PF_LRect& source, PF_LRect& target);
+
+// Reads the motion parameters of one frame in the host's order into the step
+// settings: anchors, attachments, lengths and accelerations scaled by ds, the
+// turbulence frequency divided by it. "Damping" is returned as read.
+double ReadFrameSettings(ParamReader& reader, HostTime at, float ds, RopeStepSettings& step);
 
 }  // namespace tarsivel
 

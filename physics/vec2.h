@@ -19,6 +19,25 @@ inline Vec2 Lerp(Vec2 from, Vec2 to, double s) {
     return {Lerp(from.x, to.x, s), Lerp(from.y, to.y, s)};
 }
 
+// The helpers below spell out one fixed order of operations each (x before y, products before
+// the sum), the order the physics has always used, so that a call computes the very bits the
+// written-out expression did.
+
+// a - b.
+inline Vec2 Difference(Vec2 a, Vec2 b) {
+    return {a.x - b.x, a.y - b.y};
+}
+
+// a.x * b.x + a.y * b.y.
+inline double Dot(Vec2 a, Vec2 b) {
+    return a.x * b.x + a.y * b.y;
+}
+
+// v.x * v.x + v.y * v.y.
+inline double LengthSquared(Vec2 v) {
+    return v.x * v.x + v.y * v.y;
+}
+
 }  // namespace tarsivel
 
 #endif  // TARSIVEL_PHYSICS_VEC2_H

@@ -164,8 +164,8 @@ void ExpectSameContactPass(const Rope& start, const std::vector<MaskCollider>& e
     // Two passes, so the second starts from pushed nodes and caught anchors.
     for (int pass = 0; pass < 2; ++pass) {
         ResolveColliderContacts(plain, edges, radius, 0.3, 0.4, 0.5, stick, segments, plainAnchors);
-        ResolveColliderContacts(binned, edges, radius, 0.3, 0.4, 0.5, stick, segments,
-                                binnedAnchors, bins, candidates, &stats);
+        ResolveColliderContacts(binned, edges, {radius, 0.3, 0.4, 0.5, stick}, binnedAnchors, bins,
+                                candidates, &stats);
     }
     ASSERT_TRUE(SameBits(plain, binned));
     ASSERT_TRUE(SameAnchorBits(plainAnchors, binnedAnchors));

@@ -5,10 +5,8 @@
 #include <thread>
 
 #include "physics/collider_contacts.h"
-#include "physics/link_pass.h"
 #include "physics/self_collision_pass.h"
-#include "physics/step_derived_values.h"
-#include "physics/verlet_integration.h"
+#include "physics/step_rope.h"
 #include "tests/physics/rope_test_support.h"
 
 namespace tarsivel {

@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
-#include "physics/frame_settings.h"
 #include "physics/mask_colliders.h"
 #include "physics/step_rope.h"
-#include "physics/unite_rect.h"
 #include "pre_render_test_support.h"
 
 namespace tarsivel {
@@ -195,6 +194,57 @@ TEST_F(SmartPreRenderTest, OutputRectanglesAreTheInputLayersAndGpuIsPossible) {
     // Record positions are in output-buffer pixels.
     EXPECT_EQ(Record().nodePoints[0], 132.0f - 10.0f);
     EXPECT_EQ(out.delete_pre_render_data_func, &DeleteRopeRenderData);
+}
+
+// A host that does not clamp slider values (the reference host does) may hand over counts outside
+// the sliders' ranges. The driver clamps them before the rope is built or stepped, so the step's
+// own check of its inputs never fires and only the host's codes can leave the call.
+struct UnclampedCounts {
+    static inline decltype(PF_InteractCallbacks::checkout_param) hostCheckout = nullptr;
+    static inline int32_t segments = 0;
+    static inline int32_t substeps = 0;
+
+    static PF_Err Checkout(PF_ProgPtr ref, PF_ParamIndex index, A_long time, A_long step,
+                           A_u_long scale, PF_ParamDef* def) {
+        const PF_Err err = hostCheckout(ref, index, time, step, scale, def);
+        if (err == PF_Err_NONE && index == kParamSegments) {
+            def->u.sd.value = segments;
+        }
+        if (err == PF_Err_NONE && index == kParamSubsteps) {
+            def->u.sd.value = substeps;
+        }
+        return err;
+    }
+
+    static PF_Err Entry(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef** params,
+                        PF_LayerDef* output, void* extra) {
+        if (cmd == PF_Cmd_SMART_PRE_RENDER) {
+            hostCheckout = in_data->inter.checkout_param;
+            in_data->inter.checkout_param = Checkout;
+        }
+        return testing::PreRenderEntry(cmd, in_data, out_data, params, output, extra);
+    }
+};
+
+TEST(SmartPreRenderCounts, OutOfRangeCountsAreClampedBeforeTheRopeIsBuilt) {
+    host::EffectInstance unclamped{UnclampedCounts::Entry, 400, 300};
+    ASSERT_EQ(unclamped.Run(PF_Cmd_PARAMS_SETUP).err, PF_Err_NONE);
+    struct Case {
+        int32_t segments;
+        int32_t substeps;
+        std::size_t nodes;
+    };
+    for (const Case c : {Case{0, 0, 3}, Case{-7, -1, 3}, Case{5000, 1000, 1025}}) {
+        UnclampedCounts::segments = c.segments;
+        UnclampedCounts::substeps = c.substeps;
+        const CommandSettings settings;
+        host::PreRenderSession session(unclamped, settings);
+        const CommandResult result = session.Run(unclamped, settings);
+        ASSERT_EQ(result.err, PF_Err_NONE) << c.segments;
+        EXPECT_TRUE(result.Balanced()) << result.BalanceReport();
+        const auto& record = *static_cast<const RopeRenderData*>(session.Record());
+        EXPECT_EQ(record.nodePoints.size(), 2 * c.nodes) << c.segments;
+    }
 }
 
 TEST_F(SmartPreRenderTest, CallSettingsFillTheRecordsLookOnce) {
