@@ -35,7 +35,7 @@ constexpr FrameSize kSizes[] = {{"1080p", 1920, 1080}, {"2160p", 3840, 2160}};
 constexpr PixelDepth kDepths[] = {PixelDepth::k8, PixelDepth::k32};
 constexpr int kSegmentCounts[] = {16, 1024};
 
-// A rope sagging across the frame: four pieces per segment, widths tapering
+// A rope sagging across the frame: four pieces per link, widths tapering
 // from 1.1 % to 0.4 % of the frame height, a marker on every node.
 RopeRenderData HangingRope(const FrameSize& size, int segments, bool composite,
                            bool markers = true) {

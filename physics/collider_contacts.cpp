@@ -176,15 +176,15 @@ void BounceAndSlide(RopeParticle& node, Vec2 n, double push, const ContactSettin
     node.prevY = node.y - (outgoing * n.y + tangential.y);
 }
 
-void PushNode(RopeParticle& node, StickAnchor& anchor, double share, const Contact& contact,
+void PushNode(RopeParticle& node, StickAnchor& stickAnchor, double share, const Contact& contact,
               const ContactSettings& settings) {
     const double push = share * contact.depth;
     node.x += push * contact.normal.x;
     node.y += push * contact.normal.y;
     // The first contact of a frame catches the node at rest where it was pushed to; later
     // contacts treat it like any other node.
-    if (settings.stick > 0.0 && !anchor.active) {
-        anchor = {node.x, node.y, true};
+    if (settings.stick > 0.0 && !stickAnchor.active) {
+        stickAnchor = {node.x, node.y, true};
         node.prevX = node.x;
         node.prevY = node.y;
         return;

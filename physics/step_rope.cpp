@@ -91,11 +91,11 @@ void RepinEnds(Rope& rope, bool attachA, bool attachB, const AnchorTargets& targ
     }
 }
 
-void HoldAtAnchor(RopeParticle& node, const StickAnchor& anchor) {
-    node.x = anchor.x;
-    node.y = anchor.y;
-    node.prevX = anchor.x;
-    node.prevY = anchor.y;
+void HoldAtStickAnchor(RopeParticle& node, const StickAnchor& stickAnchor) {
+    node.x = stickAnchor.x;
+    node.y = stickAnchor.y;
+    node.prevX = stickAnchor.x;
+    node.prevY = stickAnchor.y;
 }
 
 // The horizontal turbulence depends on the node's height and the vertical one on its x, so the
@@ -130,7 +130,7 @@ void IntegrateNodes(Rope& rope, const RopeStepSettings& settings, const StepDeri
             continue;
         }
         if (holdCaughtNodes && stickAnchors[j].active) {
-            HoldAtAnchor(node, stickAnchors[j]);
+            HoldAtStickAnchor(node, stickAnchors[j]);
         } else {
             Advance(node, settings, derived);
         }
@@ -172,8 +172,8 @@ void LetGoOnStrain(double length, const LinkPassSettings& settings, StickAnchor&
     }
 }
 
-double Weight(const RopeParticle& node, const StickAnchor& anchor) {
-    return node.pinned || anchor.active ? 0.0 : 1.0;
+double Weight(const RopeParticle& node, const StickAnchor& stickAnchor) {
+    return node.pinned || stickAnchor.active ? 0.0 : 1.0;
 }
 
 // Corrects one intact link, or tears it instead when it is over-stretched.

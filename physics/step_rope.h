@@ -51,8 +51,8 @@ StepDerivedValues DeriveStepValues(const RopeStepSettings& settings);
 double SubstepFraction(int32_t i, int32_t substeps);
 
 // One substep of position-history integration under gravity, wind and turbulence. Pinned nodes
-// are left alone; with stick on, a caught node is put back on its anchor at rest instead. Needs one
-// stick anchor per node.
+// are left alone; with stick on, a caught node is put back on its stick anchor at rest instead.
+// Needs one stick anchor per node.
 void IntegrateNodes(Rope& rope, const RopeStepSettings& settings, const StepDerivedValues& derived,
                     std::span<const StickAnchor> stickAnchors);
 

@@ -33,9 +33,9 @@ KernelScalars ComputeKernelScalars(PF_PixelFormat pixelFormat, const PF_EffectWo
     scalars.height = CommonExtent(input.height, output.height);
     // The kernel reads a width pair per piece and a radius per node, so a record
     // whose lists disagree is drawn only as far as both lists go.
-    scalars.numSegments = static_cast<int>(
+    scalars.pieceCount = static_cast<int>(
         std::min(renderData.points.size() / 4, renderData.segThickness.size() / 2));
-    scalars.numNodePoints = static_cast<int>(
+    scalars.markerCount = static_cast<int>(
         std::min(renderData.nodePoints.size() / 2, renderData.nodeThickness.size()));
     scalars.showNodes = renderData.showNodes ? 1 : 0;
     scalars.compositeOnOriginal = renderData.compositeOnOriginal ? 1 : 0;
@@ -95,7 +95,7 @@ struct KernelArguments {
           inWidth(s.width),
           inHeight(s.height),
           inPoints(lists[0]),
-          inNumSegments(s.numSegments),
+          inNumSegments(s.pieceCount),
           inSegThickness(lists[1]),
           inColorR(s.colorR),
           inColorG(s.colorG),
@@ -103,7 +103,7 @@ struct KernelArguments {
           inColorA(s.colorA),
           inNodePoints(lists[2]),
           inNodeThickness(lists[3]),
-          inNumNodePoints(s.numNodePoints),
+          inNumNodePoints(s.markerCount),
           inShowNodes(s.showNodes),
           inCompositeOnOriginal(s.compositeOnOriginal) {}
 

@@ -24,8 +24,8 @@ struct KernelScalars {
     // The pixels both worlds have, so a smaller output is never written past.
     unsigned int width = 0;
     unsigned int height = 0;
-    int numSegments = 0;
-    int numNodePoints = 0;
+    int pieceCount = 0;
+    int markerCount = 0;
     int showNodes = 0;
     int compositeOnOriginal = 0;
     float colorR = 0.0f;

@@ -57,7 +57,7 @@ std::unique_ptr<ImageWorld> MakeBackground(const Scene& scene, int32_t downsampl
     const int32_t h = (scene.height + downsample - 1) / downsample;
     auto world = std::make_unique<ImageWorld>(w, h, depth);
     const SceneBackground& bg = scene.background;
-    if (bg.kind == SceneBackground::Kind::Color) {
+    if (bg.kind == SceneBackground::Kind::Colour) {
         world->Fill(
             {bg.rgba[3] / 255.0f, bg.rgba[0] / 255.0f, bg.rgba[1] / 255.0f, bg.rgba[2] / 255.0f});
     } else if (bg.kind == SceneBackground::Kind::Image) {

@@ -137,7 +137,7 @@ void ReadLayer(const Node& layer, Scene& scene) {
     if (!ParseHexColor(text, scene.background.rgba)) {
         background.Fail("expected \"transparent\", \"#RRGGBB\", \"#RRGGBBAA\" or {\"image\": ...}");
     }
-    scene.background.kind = SceneBackground::Kind::Color;
+    scene.background.kind = SceneBackground::Kind::Colour;
 }
 
 void ReadTime(const Node& time, Scene& scene) {

@@ -22,7 +22,7 @@ class SceneError : public std::runtime_error {
 };
 
 struct SceneBackground {
-    enum class Kind { Transparent, Color, Image } kind = Kind::Transparent;
+    enum class Kind { Transparent, Colour, Image } kind = Kind::Transparent;
     uint8_t rgba[4] = {0, 0, 0, 0};
     std::string imagePath;  // resolved against the scene's folder
 };

@@ -53,8 +53,8 @@ TEST(GpuKernelScalars, ComeFromTheWorldsAndTheRecord) {
     EXPECT_EQ(s.in16f, 0);
     EXPECT_EQ(s.width, 100u);
     EXPECT_EQ(s.height, 37u);
-    EXPECT_EQ(s.numSegments, 1);
-    EXPECT_EQ(s.numNodePoints, 2);
+    EXPECT_EQ(s.pieceCount, 1);
+    EXPECT_EQ(s.markerCount, 2);
     EXPECT_EQ(s.showNodes, 1);
     EXPECT_EQ(s.compositeOnOriginal, 1);
     EXPECT_EQ(ComputeKernelScalars(PF_PixelFormat_ARGB128, input, output, record).in16f, 1);
@@ -69,8 +69,8 @@ TEST(GpuKernelScalars, NeverReachPastTheOutputOrTheLists) {
     const KernelScalars s = ComputeKernelScalars(PF_PixelFormat_GPU_BGRA128, input, output, record);
     EXPECT_EQ(s.width, 32u);
     EXPECT_EQ(s.height, 48u);
-    EXPECT_EQ(s.numSegments, 0);
-    EXPECT_EQ(s.numNodePoints, 1);
+    EXPECT_EQ(s.pieceCount, 0);
+    EXPECT_EQ(s.markerCount, 1);
 }
 
 using GpuRenderPathTest = OpenCLRenderTest;
