@@ -46,6 +46,7 @@
 #define GF_ABS(v) fabsf(v)
 #define GF_MIN(a, b) fminf((a), (b))
 #define GF_MAX(a, b) fmaxf((a), (b))
+#define GF_MIN_INT(a, b) min((a), (b))
 
 #else
 
@@ -69,6 +70,7 @@
 #define GF_ABS(v) fabs(v)
 #define GF_MIN(a, b) fmin((a), (b))
 #define GF_MAX(a, b) fmax((a), (b))
+#define GF_MIN_INT(a, b) min((a), (b))
 
 #if GF_OPENCL_SUPPORTS_16F
 #pragma OPENCL EXTENSION cl_khr_fp16 : enable
@@ -282,6 +284,36 @@ GF_DEVICE_FUNCTION void CopyEntry(GF_LOCAL_POINTER float* entry, int i, int mark
     }
 }
 
+// The work item's place in its group, taken afresh where it is used rather
+// than kept across barriers.
+GF_DEVICE_FUNCTION int WorkItem() {
+    return (int)(GF_LOCAL_ID_Y * ROPE_GROUP_SIDE + GF_LOCAL_ID_X);
+}
+
+// Lists, in order, the pieces (markers when `markers` is non-zero) first …
+// count − 1 that reach the tile into `list`, by one work item, and returns how
+// many. A run of four whose common box misses the tile is passed over with one
+// test, as in the parallel listing.
+GF_DEVICE_FUNCTION int ListSerially(GF_LOCAL_POINTER float* list, int first, int count, int markers,
+                                    GF_READ_ONLY_GLOBAL float* coordinates,
+                                    GF_READ_ONLY_GLOBAL float* widths, TileBounds tile) {
+    int total = 0;
+    for (int run = first; run < count; run += ROPE_PER_WORK_ITEM) {
+        if (run + ROPE_PER_WORK_ITEM <= count &&
+            !RunMayReach(run, markers, coordinates, widths, tile)) {
+            continue;
+        }
+        int end = GF_MIN_INT(run + ROPE_PER_WORK_ITEM, count);
+        for (int i = run; i < end; ++i) {
+            if (EntryReaches(i, markers, coordinates, widths, tile)) {
+                CopyEntry(list + total * ROPE_ENTRY_FLOATS, i, markers, coordinates, widths);
+                ++total;
+            }
+        }
+    }
+    return total;
+}
+
 // Lists, in order, the pieces (markers when `markers` is non-zero) first …
 // first + ROPE_CHUNK − 1 that reach the tile, and returns how many. Every work
 // item of the group must call it: it holds barriers. Between calls no barrier
@@ -293,7 +325,7 @@ GF_DEVICE_FUNCTION void CopyEntry(GF_LOCAL_POINTER float* entry, int i, int mark
 // at most ROPE_SERIAL_LIMIT, and so is theirs): they are listed from
 // ROPE_MARKER_LIST on, and their count is left in scan[ROPE_MARKER_COUNT].
 GF_DEVICE_FUNCTION int ListChunk(GF_LOCAL_POINTER float* list, GF_LOCAL_POINTER int* scan,
-                                 int workItem, int first, int count, int markers,
+                                 int first, int count, int markers,
                                  GF_READ_ONLY_GLOBAL float* coordinates,
                                  GF_READ_ONLY_GLOBAL float* widths, TileBounds tile,
                                  int alsoMarkers, GF_READ_ONLY_GLOBAL float* markerCoordinates,
@@ -302,30 +334,17 @@ GF_DEVICE_FUNCTION int ListChunk(GF_LOCAL_POINTER float* list, GF_LOCAL_POINTER 
     // than the compaction's barriers.
     if (count - first <= ROPE_SERIAL_LIMIT) {
         GF_BARRIER();
-        if (workItem == 0) {
-            int total = 0;
-            for (int i = first; i < count; ++i) {
-                if (EntryReaches(i, markers, coordinates, widths, tile)) {
-                    CopyEntry(list + total * ROPE_ENTRY_FLOATS, i, markers, coordinates, widths);
-                    ++total;
-                }
-            }
-            scan[ROPE_GROUP_SIZE + ROPE_GROUP_SIDE] = total;
-            int markerTotal = 0;
-            for (int i = 0; i < alsoMarkers; ++i) {
-                if (EntryReaches(i, 1, markerCoordinates, markerRadii, tile)) {
-                    CopyEntry(list + ROPE_MARKER_LIST + markerTotal * ROPE_ENTRY_FLOATS, i, 1,
-                              markerCoordinates, markerRadii);
-                    ++markerTotal;
-                }
-            }
-            scan[ROPE_MARKER_COUNT] = markerTotal;
+        if (WorkItem() == 0) {
+            scan[ROPE_GROUP_SIZE + ROPE_GROUP_SIDE] =
+                ListSerially(list, first, count, markers, coordinates, widths, tile);
+            scan[ROPE_MARKER_COUNT] = ListSerially(list + ROPE_MARKER_LIST, 0, alsoMarkers, 1,
+                                                   markerCoordinates, markerRadii, tile);
         }
         GF_BARRIER();
         return scan[ROPE_GROUP_SIZE + ROPE_GROUP_SIDE];
     }
 
-    int own = first + workItem * ROPE_PER_WORK_ITEM;
+    int own = first + WorkItem() * ROPE_PER_WORK_ITEM;
     int keep = 0;
     int kept = 0;
     // Most runs lie far from the tile: one test of their common box rules
@@ -351,20 +370,19 @@ GF_DEVICE_FUNCTION int ListChunk(GF_LOCAL_POINTER float* list, GF_LOCAL_POINTER 
     // its row, then the first work item sums the rows. (Loops run by single
     // work items: a loop that every work item runs alike could make the OpenCL
     // compiler split the work-group at each turn.)
-    int row = workItem / ROPE_GROUP_SIDE;
-    scan[workItem] = kept;
+    scan[WorkItem()] = kept;
     GF_BARRIER();
-    if (workItem % ROPE_GROUP_SIDE == 0) {
+    if (WorkItem() % ROPE_GROUP_SIDE == 0) {
         int sum = 0;
         for (int k = 0; k < ROPE_GROUP_SIDE; ++k) {
-            int itemKept = scan[workItem + k];
-            scan[workItem + k] = sum;
+            int itemKept = scan[WorkItem() + k];
+            scan[WorkItem() + k] = sum;
             sum += itemKept;
         }
-        scan[ROPE_GROUP_SIZE + row] = sum;
+        scan[ROPE_GROUP_SIZE + WorkItem() / ROPE_GROUP_SIDE] = sum;
     }
     GF_BARRIER();
-    if (workItem == 0) {
+    if (WorkItem() == 0) {
         int sum = 0;
         for (int r = 0; r < ROPE_GROUP_SIDE; ++r) {
             int rowKept = scan[ROPE_GROUP_SIZE + r];
@@ -374,7 +392,8 @@ GF_DEVICE_FUNCTION int ListChunk(GF_LOCAL_POINTER float* list, GF_LOCAL_POINTER 
         scan[ROPE_GROUP_SIZE + ROPE_GROUP_SIDE] = sum;
     }
     GF_BARRIER();
-    int slot = scan[ROPE_GROUP_SIZE + row] + scan[workItem];
+    int slot = scan[ROPE_GROUP_SIZE + WorkItem() / ROPE_GROUP_SIDE] + scan[WorkItem()];
+    own = first + WorkItem() * ROPE_PER_WORK_ITEM;
     int total = scan[ROPE_GROUP_SIZE + ROPE_GROUP_SIDE];
     for (int k = 0; k < ROPE_PER_WORK_ITEM; ++k) {
         if ((keep & (1 << k)) != 0) {
@@ -409,21 +428,10 @@ GF_DEVICE_FUNCTION void RenderRopeTile(
     GF_READ_ONLY_GLOBAL float* inNodeThickness, int inNumNodePoints, int inShowNodes,
     int inCompositeOnOriginal, TileBounds tile, GF_LOCAL_POINTER float* list,
     GF_LOCAL_POINTER int* scan) {
-    unsigned int x = GF_GLOBAL_ID_X;
-    unsigned int y = GF_GLOBAL_ID_Y;
-    int workItem = (int)(GF_LOCAL_ID_Y * ROPE_GROUP_SIDE + GF_LOCAL_ID_X);
-    // The launch grid is rounded up to whole work-groups. The excess work items
-    // take part in listing (every work item must reach every barrier) but
-    // read and write no pixel.
-    int inside = x < inWidth && y < inHeight;
-
-    float4 pixel = GF_MAKE_FLOAT4(0.0f, 0.0f, 0.0f, 0.0f);
-    if (inside && inCompositeOnOriginal != 0) {
-        pixel = ReadFloat4(inSrc, (int)y * inSrcPitch + (int)x, in16f);
-    }
-
-    float px = (float)x;
-    float py = (float)y;
+    // Little lives across the barriers below: an OpenCL compiler for CPUs runs
+    // each stretch between barriers as a loop over the group's work items and
+    // keeps whatever crosses a barrier in memory, one copy per work item. So
+    // positions and the input pixel are taken where they are used.
     // Overlapping pieces must not add up: the largest coverage wins.
     // A short rope with few markers lists them with its pieces, which saves the
     // markers their own listing and its barriers.
@@ -434,13 +442,12 @@ GF_DEVICE_FUNCTION void RenderRopeTile(
                                 : 0;
     float maxCov = 0.0f;
     for (int first = 0; first < inNumSegments; first += ROPE_CHUNK) {
-        int listed =
-            ListChunk(list, scan, workItem, first, inNumSegments, 0, inPoints, inSegThickness, tile,
-                      markersWithPieces, inNodePoints, inNodeThickness);
+        int listed = ListChunk(list, scan, first, inNumSegments, 0, inPoints, inSegThickness, tile,
+                               markersWithPieces, inNodePoints, inNodeThickness);
         for (int n = 0; n < listed; ++n) {
             GF_LOCAL_POINTER float* piece = list + n * ROPE_ENTRY_FLOATS;
-            float cov =
-                PieceCoverage(px, py, piece[0], piece[1], piece[2], piece[3], piece[4], piece[5]);
+            float cov = PieceCoverage((float)GF_GLOBAL_ID_X, (float)GF_GLOBAL_ID_Y, piece[0],
+                                      piece[1], piece[2], piece[3], piece[4], piece[5]);
             if (cov > maxCov) {
                 maxCov = cov;
             }
@@ -450,21 +457,35 @@ GF_DEVICE_FUNCTION void RenderRopeTile(
             GF_BARRIER();
         }
     }
+
+    unsigned int x = GF_GLOBAL_ID_X;
+    unsigned int y = GF_GLOBAL_ID_Y;
+    // The launch grid is rounded up to whole work-groups. The excess work items
+    // take part in listing (every work item must reach every barrier) but
+    // read and write no pixel.
+    int inside = x < inWidth && y < inHeight;
+    float4 pixel = GF_MAKE_FLOAT4(0.0f, 0.0f, 0.0f, 0.0f);
+    if (inside && inCompositeOnOriginal != 0) {
+        pixel = ReadFloat4(inSrc, (int)y * inSrcPitch + (int)x, in16f);
+    }
     pixel = BlendRope(pixel, maxCov, inColorR, inColorG, inColorB, inColorA);
 
     // Opaque red discs over the rope, later nodes over earlier ones.
+    float px = (float)x;
+    float py = (float)y;
     if (markersWithPieces > 0) {
         pixel = LayListedMarkers(pixel, px, py, list + ROPE_MARKER_LIST, scan[ROPE_MARKER_COUNT]);
     } else if (inShowNodes != 0) {
         for (int first = 0; first < inNumNodePoints; first += ROPE_CHUNK) {
-            int listed = ListChunk(list, scan, workItem, first, inNumNodePoints, 1, inNodePoints,
+            int listed = ListChunk(list, scan, first, inNumNodePoints, 1, inNodePoints,
                                    inNodeThickness, tile, 0, inNodePoints, inNodeThickness);
-            pixel = LayListedMarkers(pixel, px, py, list, listed);
+            pixel =
+                LayListedMarkers(pixel, (float)GF_GLOBAL_ID_X, (float)GF_GLOBAL_ID_Y, list, listed);
         }
     }
 
-    if (inside) {
-        WriteFloat4(pixel, outDst, (int)y * inDstPitch + (int)x, in16f);
+    if (GF_GLOBAL_ID_X < inWidth && GF_GLOBAL_ID_Y < inHeight) {
+        WriteFloat4(pixel, outDst, (int)GF_GLOBAL_ID_Y * inDstPitch + (int)GF_GLOBAL_ID_X, in16f);
     }
 }
 
