@@ -189,14 +189,18 @@ GF_DEVICE_FUNCTION int ReachesTile(float ax, float ay, float bx, float by, float
 
 #define ROPE_GROUP_SIDE 16
 #define ROPE_GROUP_SIZE 256
-// Each work item tests this many consecutive pieces or markers of a chunk.
+// Each work item tests this many consecutive pieces, or markers, of a chunk:
+// both take the same loads, four coordinate vectors and two width vectors.
 #define ROPE_PER_WORK_ITEM 4
+#define ROPE_MARKERS_PER_WORK_ITEM 8
 // Chunks up to this long are listed by one work item.
 #define ROPE_SERIAL_LIMIT 64
 #define ROPE_CHUNK (ROPE_GROUP_SIZE * ROPE_PER_WORK_ITEM)
-// Floats a listed piece takes: ax, ay, bx, by, thickStart, thickEnd; a marker
-// takes the first three (x, y, radius).
+#define ROPE_MARKER_CHUNK (ROPE_GROUP_SIZE * ROPE_MARKERS_PER_WORK_ITEM)
+// Floats a listed piece takes: ax, ay, bx, by, thickStart, thickEnd; a listed
+// marker: x, y, radius. A chunk of either fills the list.
 #define ROPE_ENTRY_FLOATS 6
+#define ROPE_MARKER_FLOATS 3
 // The scan: a place per work item, then one per row of the group, the total
 // and the count of markers listed with the pieces.
 #define ROPE_MARKER_COUNT (ROPE_GROUP_SIZE + ROPE_GROUP_SIDE + 1)
@@ -221,9 +225,9 @@ GF_DEVICE_FUNCTION int EntryReaches(int i, int markers, GF_READ_ONLY_GLOBAL floa
            ReachesTile(ax, ay, bx, by, GF_MAX(thickStart, thickEnd) * 0.5f + 0.5f, tile);
 }
 
-// Whether any of four consecutive pieces (markers) from `own`, a multiple of
-// 4, may reach the tile: the box around all four, grown by their largest reach,
-// meets it. A run holding a value that is not finite is left to the tests one
+// Whether any of the run of four consecutive pieces (eight markers) from
+// `own`, a multiple of the run's length, may reach the tile: the box around all four, grown by
+// their largest reach, meets it. A run holding a value that is not finite is left to the tests one
 // by one.
 GF_DEVICE_FUNCTION int RunMayReach(int own, int markers, GF_READ_ONLY_GLOBAL float* coordinates,
                                    GF_READ_ONLY_GLOBAL float* widths, TileBounds tile) {
@@ -231,10 +235,10 @@ GF_DEVICE_FUNCTION int RunMayReach(int own, int markers, GF_READ_ONLY_GLOBAL flo
     if (markers != 0) {
         c0 = GF_LOAD4(own / 2, coordinates);
         c1 = GF_LOAD4(own / 2 + 1, coordinates);
-        c2 = c0;
-        c3 = c1;
+        c2 = GF_LOAD4(own / 2 + 2, coordinates);
+        c3 = GF_LOAD4(own / 2 + 3, coordinates);
         w0 = GF_LOAD4(own / 4, widths);
-        w1 = w0;
+        w1 = GF_LOAD4(own / 4 + 1, widths);
     } else {
         c0 = GF_LOAD4(own, coordinates);
         c1 = GF_LOAD4(own + 1, coordinates);
@@ -264,6 +268,14 @@ GF_DEVICE_FUNCTION int RunMayReach(int own, int markers, GF_READ_ONLY_GLOBAL flo
     // width the same.
     float reach = (markers != 0 ? widest : widest * 0.5f) + 0.5f;
     return (finite == 0) | ReachesTile(minX, minY, maxX, maxY, reach, tile);
+}
+
+GF_DEVICE_FUNCTION int RunLength(int markers) {
+    return markers != 0 ? ROPE_MARKERS_PER_WORK_ITEM : ROPE_PER_WORK_ITEM;
+}
+
+GF_DEVICE_FUNCTION int EntryFloats(int markers) {
+    return markers != 0 ? ROPE_MARKER_FLOATS : ROPE_ENTRY_FLOATS;
 }
 
 // Copies piece (or marker) i into a list entry.
@@ -298,15 +310,15 @@ GF_DEVICE_FUNCTION int ListSerially(GF_LOCAL_POINTER float* list, int first, int
                                     GF_READ_ONLY_GLOBAL float* coordinates,
                                     GF_READ_ONLY_GLOBAL float* widths, TileBounds tile) {
     int total = 0;
-    for (int run = first; run < count; run += ROPE_PER_WORK_ITEM) {
-        if (run + ROPE_PER_WORK_ITEM <= count &&
-            !RunMayReach(run, markers, coordinates, widths, tile)) {
+    int runLength = RunLength(markers);
+    for (int run = first; run < count; run += runLength) {
+        if (run + runLength <= count && !RunMayReach(run, markers, coordinates, widths, tile)) {
             continue;
         }
-        int end = GF_MIN_INT(run + ROPE_PER_WORK_ITEM, count);
+        int end = GF_MIN_INT(run + runLength, count);
         for (int i = run; i < end; ++i) {
             if (EntryReaches(i, markers, coordinates, widths, tile)) {
-                CopyEntry(list + total * ROPE_ENTRY_FLOATS, i, markers, coordinates, widths);
+                CopyEntry(list + total * EntryFloats(markers), i, markers, coordinates, widths);
                 ++total;
             }
         }
@@ -315,11 +327,10 @@ GF_DEVICE_FUNCTION int ListSerially(GF_LOCAL_POINTER float* list, int first, int
 }
 
 // Lists, in order, the pieces (markers when `markers` is non-zero) first …
-// first + ROPE_CHUNK − 1 that reach the tile, and returns how many. Every work
-// item of the group must call it: it holds barriers. Between calls no barrier
-// is needed: a call writes the list only after a barrier that no work item
-// passes before all have used the previous list, and reads of the scan come
-// before the last barrier of the call that wrote them.
+// first + ROPE_CHUNK − 1 (ROPE_MARKER_CHUNK − 1) that reach the tile, and returns how many. Every
+// work item of the group must call it: it holds barriers. Between calls no barrier is needed: a
+// call writes the list only after a barrier that no work item passes before all have used the
+// previous list, and reads of the scan come before the last barrier of the call that wrote them.
 //
 // A short chunk of pieces may bring `alsoMarkers` markers along (its count is
 // at most ROPE_SERIAL_LIMIT, and so is theirs): they are listed from
@@ -344,18 +355,18 @@ GF_DEVICE_FUNCTION int ListChunk(GF_LOCAL_POINTER float* list, GF_LOCAL_POINTER 
         return scan[ROPE_GROUP_SIZE + ROPE_GROUP_SIDE];
     }
 
-    int own = first + WorkItem() * ROPE_PER_WORK_ITEM;
+    int runLength = RunLength(markers);
+    int own = first + WorkItem() * runLength;
     int keep = 0;
     int kept = 0;
     // Most runs lie far from the tile: one test of their common box rules
     // all four out.
     int mayReach = own < count;
-    if (own + ROPE_PER_WORK_ITEM <= count) {
+    if (own + runLength <= count) {
         mayReach = RunMayReach(own, markers, coordinates, widths, tile);
     }
     if (mayReach) {
-#pragma unroll
-        for (int k = 0; k < ROPE_PER_WORK_ITEM; ++k) {
+        for (int k = 0; k < runLength; ++k) {
             int i = own + k;
             // Past the end the last entry is read again, and not kept.
             int reaches = (i < count) & EntryReaches(i < count ? i : count - 1, markers,
@@ -393,11 +404,11 @@ GF_DEVICE_FUNCTION int ListChunk(GF_LOCAL_POINTER float* list, GF_LOCAL_POINTER 
     }
     GF_BARRIER();
     int slot = scan[ROPE_GROUP_SIZE + WorkItem() / ROPE_GROUP_SIDE] + scan[WorkItem()];
-    own = first + WorkItem() * ROPE_PER_WORK_ITEM;
+    own = first + WorkItem() * runLength;
     int total = scan[ROPE_GROUP_SIZE + ROPE_GROUP_SIDE];
-    for (int k = 0; k < ROPE_PER_WORK_ITEM; ++k) {
+    for (int k = 0; k < runLength; ++k) {
         if ((keep & (1 << k)) != 0) {
-            CopyEntry(list + slot * ROPE_ENTRY_FLOATS, own + k, markers, coordinates, widths);
+            CopyEntry(list + slot * EntryFloats(markers), own + k, markers, coordinates, widths);
             ++slot;
         }
     }
@@ -411,7 +422,7 @@ GF_DEVICE_FUNCTION int ListChunk(GF_LOCAL_POINTER float* list, GF_LOCAL_POINTER 
 GF_DEVICE_FUNCTION float4 LayListedMarkers(float4 pixel, float px, float py,
                                            GF_LOCAL_POINTER float* list, int listed) {
     for (int n = 0; n < listed; ++n) {
-        GF_LOCAL_POINTER float* node = list + n * ROPE_ENTRY_FLOATS;
+        GF_LOCAL_POINTER float* node = list + n * ROPE_MARKER_FLOATS;
         pixel = LayMarker(pixel, px, py, node[0], node[1], node[2]);
     }
     return pixel;
@@ -476,7 +487,7 @@ GF_DEVICE_FUNCTION void RenderRopeTile(
     if (markersWithPieces > 0) {
         pixel = LayListedMarkers(pixel, px, py, list + ROPE_MARKER_LIST, scan[ROPE_MARKER_COUNT]);
     } else if (inShowNodes != 0) {
-        for (int first = 0; first < inNumNodePoints; first += ROPE_CHUNK) {
+        for (int first = 0; first < inNumNodePoints; first += ROPE_MARKER_CHUNK) {
             int listed = ListChunk(list, scan, first, inNumNodePoints, 1, inNodePoints,
                                    inNodeThickness, tile, 0, inNodePoints, inNodeThickness);
             pixel =

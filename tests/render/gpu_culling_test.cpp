@@ -189,10 +189,11 @@ TEST_F(GpuCullingTest, FramesEqualTheUnculledKernelBitForBit) {
         cases.push_back({64, 64, SaggingRope(64, 64, 300, markers, 0.6f), true});
         cases.push_back({161, 97, SaggingRope(161, 97, 2200, markers), false});
     }
-    // More markers than one list chunk holds, overlapping, so their order shows.
+    // More markers than two list chunks hold, overlapping, so their order
+    // shows: two full chunks and a tail short enough for one work item.
     RopeRenderData dotted = SaggingRope(90, 70, 12, true, 0.8f);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    for (int n = 0; n < 1100; ++n) {
+    for (int n = 0; n < 4122; ++n) {
         AddNode(dotted, unit(random) * 90.0f, unit(random) * 70.0f, unit(random) * 4.0f);
     }
     cases.push_back({90, 70, dotted, true});
