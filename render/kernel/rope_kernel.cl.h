@@ -428,6 +428,23 @@ GF_DEVICE_FUNCTION float4 LayListedMarkers(float4 pixel, float px, float py,
     return pixel;
 }
 
+// The work item's input pixel (or transparent black) with the rope over it.
+// The launch grid is rounded up to whole work-groups: the excess work items
+// take part in listing (every work item must reach every barrier) but read
+// and write no pixel.
+GF_DEVICE_FUNCTION float4 RopeOverInput(GF_READ_ONLY_GLOBAL float4* inSrc, int inSrcPitch,
+                                        int in16f, unsigned int inWidth, unsigned int inHeight,
+                                        int inCompositeOnOriginal, float maxCov, float inColorR,
+                                        float inColorG, float inColorB, float inColorA) {
+    unsigned int x = GF_GLOBAL_ID_X;
+    unsigned int y = GF_GLOBAL_ID_Y;
+    float4 pixel = GF_MAKE_FLOAT4(0.0f, 0.0f, 0.0f, 0.0f);
+    if (x < inWidth && y < inHeight && inCompositeOnOriginal != 0) {
+        pixel = ReadFloat4(inSrc, (int)y * inSrcPitch + (int)x, in16f);
+    }
+    return BlendRope(pixel, maxCov, inColorR, inColorG, inColorB, inColorA);
+}
+
 // One work item's pixel of a work-group whose pieces and markers are listed
 // against `tile`: every one that can reach the tile must be listed, and more
 // may be. `list` and `scan` are the group's local memory.
@@ -469,30 +486,37 @@ GF_DEVICE_FUNCTION void RenderRopeTile(
         }
     }
 
-    unsigned int x = GF_GLOBAL_ID_X;
-    unsigned int y = GF_GLOBAL_ID_Y;
-    // The launch grid is rounded up to whole work-groups. The excess work items
-    // take part in listing (every work item must reach every barrier) but
-    // read and write no pixel.
-    int inside = x < inWidth && y < inHeight;
-    float4 pixel = GF_MAKE_FLOAT4(0.0f, 0.0f, 0.0f, 0.0f);
-    if (inside && inCompositeOnOriginal != 0) {
-        pixel = ReadFloat4(inSrc, (int)y * inSrcPitch + (int)x, in16f);
-    }
-    pixel = BlendRope(pixel, maxCov, inColorR, inColorG, inColorB, inColorA);
-
-    // Opaque red discs over the rope, later nodes over earlier ones.
-    float px = (float)x;
-    float py = (float)y;
+    // Opaque red discs over the rope, later nodes over earlier ones. The
+    // pixel is read and the rope blended after the first chunk of markers is
+    // listed, so that no pixel outlives its barriers unless there are more.
+    float4 pixel;
     if (markersWithPieces > 0) {
-        pixel = LayListedMarkers(pixel, px, py, list + ROPE_MARKER_LIST, scan[ROPE_MARKER_COUNT]);
-    } else if (inShowNodes != 0) {
+        pixel = RopeOverInput(inSrc, inSrcPitch, in16f, inWidth, inHeight, inCompositeOnOriginal,
+                              maxCov, inColorR, inColorG, inColorB, inColorA);
+        pixel = LayListedMarkers(pixel, (float)GF_GLOBAL_ID_X, (float)GF_GLOBAL_ID_Y,
+                                 list + ROPE_MARKER_LIST, scan[ROPE_MARKER_COUNT]);
+    } else if (inShowNodes != 0 && inNumNodePoints > 0 && inNumNodePoints <= ROPE_MARKER_CHUNK) {
+        int listed = ListChunk(list, scan, 0, inNumNodePoints, 1, inNodePoints, inNodeThickness,
+                               tile, 0, inNodePoints, inNodeThickness);
+        pixel = RopeOverInput(inSrc, inSrcPitch, in16f, inWidth, inHeight, inCompositeOnOriginal,
+                              maxCov, inColorR, inColorG, inColorB, inColorA);
+        pixel = LayListedMarkers(pixel, (float)GF_GLOBAL_ID_X, (float)GF_GLOBAL_ID_Y, list, listed);
+    } else if (inShowNodes != 0 && inNumNodePoints > 0) {
+        // Only records made by hand hold more markers than a rope has nodes.
         for (int first = 0; first < inNumNodePoints; first += ROPE_MARKER_CHUNK) {
             int listed = ListChunk(list, scan, first, inNumNodePoints, 1, inNodePoints,
                                    inNodeThickness, tile, 0, inNodePoints, inNodeThickness);
+            if (first == 0) {
+                pixel = RopeOverInput(inSrc, inSrcPitch, in16f, inWidth, inHeight,
+                                      inCompositeOnOriginal, maxCov, inColorR, inColorG, inColorB,
+                                      inColorA);
+            }
             pixel =
                 LayListedMarkers(pixel, (float)GF_GLOBAL_ID_X, (float)GF_GLOBAL_ID_Y, list, listed);
         }
+    } else {
+        pixel = RopeOverInput(inSrc, inSrcPitch, in16f, inWidth, inHeight, inCompositeOnOriginal,
+                              maxCov, inColorR, inColorG, inColorB, inColorA);
     }
 
     if (GF_GLOBAL_ID_X < inWidth && GF_GLOBAL_ID_Y < inHeight) {
