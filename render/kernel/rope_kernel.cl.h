@@ -46,7 +46,6 @@
 #define GF_ABS(v) fabsf(v)
 #define GF_MIN(a, b) fminf((a), (b))
 #define GF_MAX(a, b) fmaxf((a), (b))
-#define GF_MIN_INT(a, b) min((a), (b))
 
 #else
 
@@ -70,13 +69,14 @@
 #define GF_ABS(v) fabs(v)
 #define GF_MIN(a, b) fmin((a), (b))
 #define GF_MAX(a, b) fmax((a), (b))
-#define GF_MIN_INT(a, b) min((a), (b))
 
 #if GF_OPENCL_SUPPORTS_16F
 #pragma OPENCL EXTENSION cl_khr_fp16 : enable
 #endif
 
 #endif
+
+#define GF_MIN_INT(a, b) ((a) < (b) ? (a) : (b))
 
 // One pixel: x = blue, y = green, z = red, w = alpha. In half-float mode a pixel
 // is four halves in the same order; the element index still counts pixels.
