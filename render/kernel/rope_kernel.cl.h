@@ -378,9 +378,9 @@ GF_DEVICE_FUNCTION int ListChunk(GF_LOCAL_POINTER float* list, GF_LOCAL_POINTER 
 
     // In-order compaction: each work item's place is the number kept by the
     // work items before it. The first work item of each row of the group sums
-    // its row, then the first work item sums the rows. (Loops run by single
-    // work items: a loop that every work item runs alike could make the OpenCL
-    // compiler split the work-group at each turn.)
+    // its row (a loop run by single work items: one that every work item ran
+    // alike could make the OpenCL compiler split the work-group at each turn),
+    // then every work item adds up the rows before its own.
     scan[WorkItem()] = kept;
     GF_BARRIER();
     if (WorkItem() % ROPE_GROUP_SIDE == 0) {
@@ -393,19 +393,16 @@ GF_DEVICE_FUNCTION int ListChunk(GF_LOCAL_POINTER float* list, GF_LOCAL_POINTER 
         scan[ROPE_GROUP_SIZE + WorkItem() / ROPE_GROUP_SIDE] = sum;
     }
     GF_BARRIER();
-    if (WorkItem() == 0) {
-        int sum = 0;
-        for (int r = 0; r < ROPE_GROUP_SIDE; ++r) {
-            int rowKept = scan[ROPE_GROUP_SIZE + r];
-            scan[ROPE_GROUP_SIZE + r] = sum;
-            sum += rowKept;
-        }
-        scan[ROPE_GROUP_SIZE + ROPE_GROUP_SIDE] = sum;
+    int row = WorkItem() / ROPE_GROUP_SIDE;
+    int slot = scan[WorkItem()];
+    int total = 0;
+#pragma unroll
+    for (int r = 0; r < ROPE_GROUP_SIDE; ++r) {
+        int rowKept = scan[ROPE_GROUP_SIZE + r];
+        slot += r < row ? rowKept : 0;
+        total += rowKept;
     }
-    GF_BARRIER();
-    int slot = scan[ROPE_GROUP_SIZE + WorkItem() / ROPE_GROUP_SIDE] + scan[WorkItem()];
     own = first + WorkItem() * runLength;
-    int total = scan[ROPE_GROUP_SIZE + ROPE_GROUP_SIDE];
     for (int k = 0; k < runLength; ++k) {
         if ((keep & (1 << k)) != 0) {
             CopyEntry(list + slot * EntryFloats(markers), own + k, markers, coordinates, widths);
