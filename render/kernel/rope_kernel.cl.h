@@ -226,9 +226,9 @@ GF_DEVICE_FUNCTION int EntryReaches(int i, int markers, GF_READ_ONLY_GLOBAL floa
 }
 
 // Whether any of the run of four consecutive pieces (eight markers) from
-// `own`, a multiple of the run's length, may reach the tile: the box around all four, grown by
-// their largest reach, meets it. A run holding a value that is not finite is left to the tests one
-// by one.
+// `own`, a multiple of the run's length, may reach the tile: the box around
+// the whole run, grown by its largest reach, meets it. A run holding a value
+// that is not finite is left to the tests one by one.
 GF_DEVICE_FUNCTION int RunMayReach(int own, int markers, GF_READ_ONLY_GLOBAL float* coordinates,
                                    GF_READ_ONLY_GLOBAL float* widths, TileBounds tile) {
     float4 c0, c1, c2, c3, w0, w1;
@@ -304,8 +304,8 @@ GF_DEVICE_FUNCTION int WorkItem() {
 
 // Lists, in order, the pieces (markers when `markers` is non-zero) first …
 // count − 1 that reach the tile into `list`, by one work item, and returns how
-// many. A run of four whose common box misses the tile is passed over with one
-// test, as in the parallel listing.
+// many. A run whose common box misses the tile is passed over with one test,
+// as in the parallel listing.
 GF_DEVICE_FUNCTION int ListSerially(GF_LOCAL_POINTER float* list, int first, int count, int markers,
                                     GF_READ_ONLY_GLOBAL float* coordinates,
                                     GF_READ_ONLY_GLOBAL float* widths, TileBounds tile) {
@@ -327,10 +327,12 @@ GF_DEVICE_FUNCTION int ListSerially(GF_LOCAL_POINTER float* list, int first, int
 }
 
 // Lists, in order, the pieces (markers when `markers` is non-zero) first …
-// first + ROPE_CHUNK − 1 (ROPE_MARKER_CHUNK − 1) that reach the tile, and returns how many. Every
-// work item of the group must call it: it holds barriers. Between calls no barrier is needed: a
-// call writes the list only after a barrier that no work item passes before all have used the
-// previous list, and reads of the scan come before the last barrier of the call that wrote them.
+// first + ROPE_CHUNK − 1 (ROPE_MARKER_CHUNK − 1 for markers) that reach the
+// tile, and returns how many. Every work item of the group must call it: it
+// holds barriers. Between calls no barrier is needed: a call writes the list
+// only after a barrier that no work item passes before all have used the
+// previous list, and reads of the scan come before the last barrier of the
+// call that wrote them.
 //
 // A short chunk of pieces may bring `alsoMarkers` markers along (its count is
 // at most ROPE_SERIAL_LIMIT, and so is theirs): they are listed from
@@ -360,7 +362,7 @@ GF_DEVICE_FUNCTION int ListChunk(GF_LOCAL_POINTER float* list, GF_LOCAL_POINTER 
     int keep = 0;
     int kept = 0;
     // Most runs lie far from the tile: one test of their common box rules
-    // all four out.
+    // the whole run out.
     int mayReach = own < count;
     if (own + runLength <= count) {
         mayReach = RunMayReach(own, markers, coordinates, widths, tile);
@@ -457,7 +459,7 @@ GF_DEVICE_FUNCTION void RenderRopeTile(
     // each stretch between barriers as a loop over the group's work items and
     // keeps whatever crosses a barrier in memory, one copy per work item. So
     // positions and the input pixel are taken where they are used.
-    // Overlapping pieces must not add up: the largest coverage wins.
+    //
     // A short rope with few markers lists them with its pieces, which saves the
     // markers their own listing and its barriers.
     int markersWithPieces = inShowNodes != 0 && inNumSegments > 0 &&
@@ -465,6 +467,7 @@ GF_DEVICE_FUNCTION void RenderRopeTile(
                                     inNumNodePoints <= ROPE_SERIAL_LIMIT
                                 ? inNumNodePoints
                                 : 0;
+    // Overlapping pieces must not add up: the largest coverage wins.
     float maxCov = 0.0f;
     for (int first = 0; first < inNumSegments; first += ROPE_CHUNK) {
         int listed = ListChunk(list, scan, first, inNumSegments, 0, inPoints, inSegThickness, tile,
@@ -486,7 +489,7 @@ GF_DEVICE_FUNCTION void RenderRopeTile(
     // Opaque red discs over the rope, later nodes over earlier ones. The
     // pixel is read and the rope blended after the first chunk of markers is
     // listed, so that no pixel outlives its barriers unless there are more.
-    float4 pixel;
+    float4 pixel = GF_MAKE_FLOAT4(0.0f, 0.0f, 0.0f, 0.0f);
     if (markersWithPieces > 0) {
         pixel = RopeOverInput(inSrc, inSrcPitch, in16f, inWidth, inHeight, inCompositeOnOriginal,
                               maxCov, inColorR, inColorG, inColorB, inColorA);
