@@ -22,7 +22,7 @@ test: deps
 	cmake --build --preset full --parallel $(JOBS)
 	ctest --preset full --parallel $(JOBS)
 
-# Renders the built-in demo scene (examples/demo.json) to out/demo/ with a contact sheet.
+# Renders the built-in demo scene (examples/demo.json) to out/demo/ with a contact sheet and a movie.
 demo: build
 	build/default/bin/tarsivel demo
 

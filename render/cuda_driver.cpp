@@ -130,11 +130,9 @@ const CudaDriver* LoadCudaDriver(std::string* why) {
 
 std::string CudaErrorText(const CudaDriver& driver, CUresult result) {
     const char* name = nullptr;
-    std::string text;
     if (driver.cuGetErrorName != nullptr && driver.cuGetErrorName(result, &name) == CUDA_SUCCESS &&
         name != nullptr) {
-        text = std::string(name) + " (";
-        return text + std::to_string(result) + ")";
+        return std::string(name) + " (" + std::to_string(result) + ")";
     }
     return std::to_string(result);
 }

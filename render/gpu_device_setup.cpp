@@ -13,13 +13,17 @@
 #include "render/kernel/rope_kernel_source.h"
 
 namespace tarsivel {
+namespace {
 
+// The block behind a host handle that set-up returned as GPU data, or null.
 void* GpuRecordBehind(const void* gpu_data) {
     if (gpu_data == nullptr) {
         return nullptr;
     }
     return *static_cast<void* const*>(gpu_data);
 }
+
+}  // namespace
 
 OpenCLGPUData* OpenCLRecordOf(const void* gpu_data) {
     return static_cast<OpenCLGPUData*>(GpuRecordBehind(gpu_data));

@@ -44,8 +44,8 @@ inline constexpr char kKernelName[] = "RenderRopeKernel";
 
 // CUDA: accepted with the kernel's module loaded into the device's GPU data,
 // or declined (0, no flag, no GPU data) where the driver, a context or the
-// module cannot be had. OpenCL: the kernel is built and returned in a handle; 512 when that fails,
-// with the handle and the GPU flag still returned. Any other framework is
+// module cannot be had. OpenCL: the kernel is built and returned in a handle;
+// 512 when that fails, with the handle and the GPU flag still returned. Any other framework is
 // declined: 0 and no flag.
 PF_Err GPUDeviceSetup(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSetupExtra* extra);
 
@@ -57,8 +57,6 @@ PF_Err GPUDeviceSetdown(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSe
 // The records behind GPU data from set-up, or null.
 OpenCLGPUData* OpenCLRecordOf(const void* gpu_data);
 CudaGPUData* CudaRecordOf(const void* gpu_data);
-// The block behind a host handle that set-up returned as GPU data, or null.
-void* GpuRecordBehind(const void* gpu_data);
 
 }  // namespace tarsivel
 

@@ -308,8 +308,9 @@ PF_Err RenderRopeCUDA(const void* gpuData, const void* src, void* dst, const Ker
     if (!current.Current()) {
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
     }
-    // Declared before the lists, so that they are freed only after the
-    // synchronisation below has seen the kernel finish.
+    // Declared after the context guard, so that the lists are freed while the
+    // module's context is still current, after the synchronisation below has
+    // seen the kernel finish.
     DeviceLists lists(*driver, renderData);
     if (!lists.Complete()) {
         return PF_Err_INTERNAL_STRUCT_DAMAGED;

@@ -20,7 +20,14 @@ class CudaWorld final : public GpuWorld {
         ScopedCudaContext current(Driver(), device_.Context());
         Check(Driver(), Driver().cuMemAlloc(&memory_, ByteSize()), "cuMemAlloc (world)");
         Attach(reinterpret_cast<void*>(static_cast<std::uintptr_t>(memory_)));
-        Fill(BgraPixel{});
+        // A constructor that throws runs no destructor: give the memory back here.
+        try {
+            Fill(BgraPixel{});
+        } catch (...) {
+            Detach();
+            Driver().cuMemFree(memory_);
+            throw;
+        }
     }
     ~CudaWorld() override {
         ScopedCudaContext current(Driver(), device_.Context());

@@ -58,7 +58,14 @@ class OpenCLWorld final : public GpuWorld {
         buffer_ = clCreateBuffer(context, CL_MEM_READ_WRITE, ByteSize(), nullptr, &status);
         Check(status, "clCreateBuffer (world)");
         Attach(buffer_);
-        Fill(BgraPixel{});
+        // A constructor that throws runs no destructor: give the buffer back here.
+        try {
+            Fill(BgraPixel{});
+        } catch (...) {
+            Detach();
+            clReleaseMemObject(buffer_);
+            throw;
+        }
     }
     ~OpenCLWorld() override {
         // Work still queued on the buffer must finish before the host lets it go.

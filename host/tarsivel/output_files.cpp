@@ -123,7 +123,7 @@ void Commit(const std::string& path, const Destination& destination, const std::
     }
 }
 
-void WriteFileBytes(const std::string& path, const std::string& file,
+void WriteTemporary(const std::string& path, const std::string& file,
                     const std::vector<uint8_t>& bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -262,7 +262,7 @@ void CreateTemporary(const std::string& path, const std::string& temporary) {
     ::close(OpenForWriting(path, temporary, O_CREAT | O_EXCL));
 }
 
-void WriteFileBytes(const std::string& path, const std::string& file,
+void WriteTemporary(const std::string& path, const std::string& file,
                     const std::vector<uint8_t>& bytes) {
     WriteAll(OpenForWriting(path, file, O_TRUNC), bytes.data(), bytes.size(), path);
 }
@@ -287,6 +287,11 @@ void CopyInto(const std::string& path, const std::string& from, const std::strin
             }
             done += std::size_t(w);
         }
+    }
+    // A temporary that cannot be read to its end must not pass for the frame.
+    if (!in.is_open() || in.bad()) {
+        ::close(fd);
+        CannotWrite(path, "the finished file could not be read back to copy it there");
     }
     if (::close(fd) != 0) {
         CannotWrite(path, Reason());
@@ -363,7 +368,7 @@ void CheckOutput(const std::string& path) {
 
 void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes) {
     PendingOutput output(path);
-    WriteFileBytes(path, output.TemporaryPath(), bytes);
+    WriteTemporary(path, output.TemporaryPath(), bytes);
     output.Commit();
 }
 

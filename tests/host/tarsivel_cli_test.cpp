@@ -111,6 +111,14 @@ TEST_F(CliTest, DemoFindsItsSceneBesideTheProgramOrSaysWhereItLooked) {
     EXPECT_EQ(found.code, 2);
     EXPECT_EQ(found.err.find("demo scene"), std::string::npos) << found.err;
     EXPECT_NE(found.err.find("none.so"), std::string::npos) << found.err;
+
+    // The build put the scene and its background beside the real program: a
+    // frame of it renders from there.
+    const fs::path built = fs::path(TARSIVEL_CLI_PATH).parent_path() / "examples" / "demo.json";
+    const CliRun frame = Tarsivel("render " + built.string() + " -s 0 -e 0 --downsample 4 -o " +
+                                  (dir / "demo_#.png").string());
+    EXPECT_EQ(frame.code, 0) << frame.err;
+    EXPECT_TRUE(fs::exists(dir / "demo_0.png"));
 }
 
 TEST_F(CliTest, CudaSaysWhatIsMissingAndRendersThroughADriver) {

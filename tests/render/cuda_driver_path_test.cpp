@@ -59,14 +59,15 @@ FakeControls Controls() {
     return controls;
 }
 
-host::Scene RopeScene(bool showNodes) {
+host::Scene RopeScene(bool showNodes, bool composite) {
     return host::ReadSceneText(R"({"format": "tarsivel-scene/1",
         "layer": {"width": 100, "height": 37},
         "time": {"fps": 30, "frames": 2},
         "params": {"Point A": [10, 8], "Point B": [90, 8], "Rope Length": 110,
                    "Segments": 6, "Thickness Start": 5, "Thickness End": 2,
-                   "Rope Color": "#40C0FF", "Composite On Original": true,
-                   "Display Segment Nodes": )" +
+                   "Rope Color": "#40C0E0", "Composite On Original": )" +
+                                   std::string(composite ? "true" : "false") +
+                                   R"(, "Display Segment Nodes": )" +
                                    std::string(showNodes ? "true" : "false") + "}}",
                                "rope.json");
 }
@@ -140,8 +141,8 @@ class CudaDriverPathTest : public LoadedPluginFixture {
         return instance->Run(PF_Cmd_GPU_DEVICE_SETDOWN, {}, &extra);
     }
     // Frame 1 of the scene on the device; the record is kept for comparison.
-    host::FrameOutcome RenderFrame(bool showNodes = false) {
-        scene = RopeScene(showNodes);
+    host::FrameOutcome RenderFrame(bool showNodes = false, bool composite = true) {
+        scene = RopeScene(showNodes, composite);
         scene.depth = 32;
         std::vector<std::string> warnings;
         host::ApplyScene(scene, *instance, warnings);
@@ -240,7 +241,9 @@ TEST_F(CudaDriverPathTest, AFrameLaunchesTheNineteenArgumentsOverSixteenBySixtee
         GTEST_SKIP() << "built without CUDA device code";
     }
     ASSERT_EQ(SetUpCuda().err, PF_Err_NONE);
-    const host::FrameOutcome frame = RenderFrame(true);
+    // Markers on and compositing off, and a colour whose four channels all
+    // differ, so that no two neighbouring arguments could trade places unseen.
+    const host::FrameOutcome frame = RenderFrame(true, false);
     ASSERT_EQ(frame.err, PF_Err_NONE) << frame.contractProblems;
     ASSERT_EQ(fake->launches.size(), 1u);
     const FakeLaunch& launch = fake->launches[0];
@@ -281,7 +284,8 @@ TEST_F(CudaDriverPathTest, AFrameLaunchesTheNineteenArgumentsOverSixteenBySixtee
     EXPECT_EQ(launch.pointedBytes[15], BytesOf(record.nodeThickness));
     EXPECT_EQ(ValueOf<int>(p[16]), int(record.nodePoints.size() / 2));
     EXPECT_EQ(ValueOf<int>(p[17]), 1);
-    EXPECT_EQ(ValueOf<int>(p[18]), 1);
+    EXPECT_EQ(ValueOf<int>(p[18]), 0);
+    EXPECT_NE(record.colorB, record.colorA);
 
     // The four buffers are freed once the kernel has finished, and the
     // thread's context is given back last.
