@@ -139,8 +139,12 @@ void ReportWork(benchmark::State& state, const Settled& settled, bool allPairs) 
         const auto pairs = static_cast<double>(stats.selfCollisionPairs);
         state.counters["pair_tests"] =
             allPairs ? pairs : static_cast<double>(stats.selfCollisionTests);
-        state.counters["fallbacks"] = static_cast<double>(stats.selfCollisionFallbacks) /
-                                      static_cast<double>(stats.selfCollisionPasses);
+        // The share of passes the broad phase left to the all-pairs loop; the
+        // all-pairs rows have no broad phase to fall back from.
+        if (!allPairs) {
+            state.counters["fallbacks"] = static_cast<double>(stats.selfCollisionFallbacks) /
+                                          static_cast<double>(stats.selfCollisionPasses);
+        }
     }
 }
 

@@ -10,8 +10,6 @@ namespace {
 // Relative allowance for the rounding of a box test and of the closest-point computation behind
 // it; thousands of times what either can round by.
 constexpr double kRelativeAllowance = 1e-12;
-// Spare room for the bookkeeping of gathered regions: coordinates and sums round by far less.
-constexpr double kBookkeepingAllowance = 1e-9;
 
 // Below this many edges a link simply filters every edge by its box.
 constexpr std::size_t kFewestBinnedEdges = 8;
@@ -31,8 +29,7 @@ SegmentBounds BoundsOf(double x0, double y0, double x1, double y1) {
     b.minY = y0 < y1 ? y0 : y1;
     b.maxY = y0 < y1 ? y1 : y0;
     // std::max drops a NaN silently, so wildness is tested coordinate by coordinate.
-    b.wild = !(std::abs(x0) < kWildCoordinate && std::abs(y0) < kWildCoordinate &&
-               std::abs(x1) < kWildCoordinate && std::abs(y1) < kWildCoordinate);
+    b.wild = IsWild(x0, y0) || IsWild(x1, y1);
     b.magnitude = b.wild ? std::numeric_limits<double>::infinity() : Magnitude(x0, y0, x1, y1);
     return b;
 }

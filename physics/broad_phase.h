@@ -2,6 +2,7 @@
 #define TARSIVEL_PHYSICS_BROAD_PHASE_H
 
 #include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -19,6 +20,14 @@ namespace tarsivel {
 // products of degree four can overflow there and turn a far-away pair into a NaN distance, which
 // counts as a contact. Nothing wild is ever rejected by its box; it is always tested.
 inline constexpr double kWildCoordinate = 1e64;
+
+inline bool IsWild(double x, double y) {
+    return !(std::abs(x) < kWildCoordinate && std::abs(y) < kWildCoordinate);
+}
+
+// Spare room for the bookkeeping of gathered regions and filed nodes:
+// coordinates and sums round by far less.
+inline constexpr double kBookkeepingAllowance = 1e-9;
 
 // Axis-aligned bounds of one edge or link. `magnitude` is the largest coordinate magnitude, which
 // sizes the rounding allowance of a box test.

@@ -43,12 +43,10 @@ constexpr std::size_t kFewestBinnedNodes = 48;
 // How far a filed node may drift from where it was filed, and the node being resolved from where
 // it gathered, as a share of the collision distance, before they are filed or gathered again.
 constexpr double kDriftShare = 0.15;
-// Spare room for rounding in the bookkeeping: coordinates and sums round by far less.
-constexpr double kBookkeepingAllowance = 1e-9;
 
 bool AnyWild(const Rope& rope) {
     for (const RopeParticle& node : rope) {
-        if (!(std::abs(node.x) < kWildCoordinate && std::abs(node.y) < kWildCoordinate)) {
+        if (IsWild(node.x, node.y)) {
             return true;
         }
     }
