@@ -190,8 +190,8 @@ void RunBlend(benchmark::State& state, const FrameSize& size, PixelDepth depth,
     CoverageTiles tiles;
     tiles.Reset(size.width, size.height);
     tiles.AddRope(record);
-    const ArgbView<Channel> view{static_cast<uint8_t*>(frame.output->World()->data), size.width,
-                                 size.height, frame.output->Rowbytes()};
+    const ArgbView<Channel> view{reinterpret_cast<uint8_t*>(frame.output->World()->data),
+                                 size.width, size.height, frame.output->Rowbytes()};
     const RopeColour colour{1.0f, 0.9f, 0.7f, 0.3f};
     for (auto _ : state) {
         if (tiled) {

@@ -4,7 +4,7 @@
 
 #include "entry/effect_info.h"
 #include "entry/scoped_suite.h"
-#include "hostapi/pf_suites.h"
+#include "hostapi/pf_api.h"
 #include "params/params_setup.h"
 #include "physics/smart_pre_render.h"
 #include "render/gpu_device_setup.h"
@@ -32,12 +32,12 @@ PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data) {
     out_data->my_version = kPackedVersion;
     out_data->out_flags = kOutFlags;
     out_data->out_flags2 = kOutFlags2WithoutGpu;
-    if (in_data->appl_id == A_long(PF_APPL_ID_PRMR)) {
+    if (in_data->appl_id == kApplIdPrMr) {
         // That host is not told of GPU rendering and takes one pixel format.
         ScopedSuite<PF_PixelFormatSuite1> formats(in_data, kPFPixelFormatSuite,
                                                   kPFPixelFormatSuiteVersion1, out_data);
         formats->ClearSupportedPixelFormats(in_data->effect_ref);
-        formats->AddSupportedPixelFormat(in_data->effect_ref, PrPixelFormat_VUYA_4444_8u);
+        formats->AddSupportedPixelFormat(in_data->effect_ref, PrPixelFormat_VUYA_4444_32f);
     } else {
         out_data->out_flags2 = kOutFlags2;
     }

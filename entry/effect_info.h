@@ -4,10 +4,22 @@
 #ifndef TARSIVEL_ENTRY_EFFECT_INFO_H
 #define TARSIVEL_ENTRY_EFFECT_INFO_H
 
-#include "hostapi/pf_entry.h"
-#include "hostapi/pf_out_flags.h"
+#include "hostapi/pf_api.h"
 
 namespace tarsivel {
+
+// A four-character code as the host stores it: one 32-bit number whose first
+// character is the most significant byte ('eFKT' is 0x65464B54).
+constexpr A_long FourCharCode(char a, char b, char c, char d) {
+    return A_long((A_u_long(A_u_char(a)) << 24) | (A_u_long(A_u_char(b)) << 16) |
+                  (A_u_long(A_u_char(c)) << 8) | A_u_long(A_u_char(d)));
+}
+
+// The plug-in kind of an effect.
+inline constexpr A_long kEffectKind = FourCharCode('e', 'F', 'K', 'T');
+// The one host whose application id changes what global set-up declares.
+inline constexpr A_long kApplIdPrMr = FourCharCode('P', 'r', 'M', 'r');
+static_assert(kEffectKind == 0x65464B54 && kApplIdPrMr == 0x50724D72);
 
 inline constexpr const char* kEffectName = "Tarsivel";
 inline constexpr const char* kEffectMatchName = "ADBE Tarsivel";

@@ -2,8 +2,7 @@
 
 #include <cstring>
 
-#include "hostapi/pf_out_flags.h"
-#include "hostapi/pf_types.h"
+#include "hostapi/pf_api.h"
 
 namespace tarsivel {
 

@@ -7,8 +7,7 @@
 #include <array>
 #include <cstddef>
 
-#include "hostapi/pf_in_out_data.h"
-#include "hostapi/sp_basic_suite.h"
+#include "hostapi/pf_api.h"
 
 namespace tarsivel {
 

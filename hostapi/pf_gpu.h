@@ -10,24 +10,18 @@ extern "C" {
 #endif
 
 typedef A_long PF_GPU_Framework;
-enum { PF_GPU_Framework_NONE = 0, PF_GPU_Framework_OPENCL = 1, PF_GPU_Framework_CUDA = 3 };
+enum {
+    PF_GPU_Framework_NONE = 0,
+    PF_GPU_Framework_OPENCL = 1,
+    PF_GPU_Framework_METAL = 2,
+    PF_GPU_Framework_CUDA = 3,
+};
 
-/* What GetDeviceInfo fills in, per framework.
- *
- * OpenCL: platformPV the cl_platform_id, devicePV the cl_device_id, contextPV
- * the cl_context and command_queuePV the cl_command_queue that renders run on.
- *
- * CUDA (driver API): devicePV carries the CUdevice, the device's ordinal, as an
- * integer cast to a pointer (so device 0 is a null pointer); contextPV the
- * CUcontext the host renders in, or null; command_queuePV the CUstream the host
- * renders on, null for the default stream; platformPV is null. A host may
- * also make its context current on the thread that calls the effect. The
- * effect uses the calling thread's current context when there is one, else
- * the primary context of the device in devicePV; it never resets or destroys
- * a context it did not make. It launches on the default stream and waits for
- * the kernel before the render returns. The reference host fills in devicePV and
- * contextPV (its reference on the device's primary context) and makes no
- * context current. */
+/* What GetDeviceInfo fills in. For OpenCL: platformPV the cl_platform_id,
+   devicePV the cl_device_id, contextPV the cl_context and command_queuePV the
+   cl_command_queue that renders run on. The offscreen OpenGL slots are not
+   used. What a host puts there for CUDA is its own convention; docs/ gives
+   the one this effect relies on. */
 typedef struct PF_GPUDeviceInfo {
     PF_GPU_Framework device_framework;
     PF_Boolean compatibleB;
@@ -35,17 +29,17 @@ typedef struct PF_GPUDeviceInfo {
     void* devicePV;
     void* contextPV;
     void* command_queuePV;
+    void* offscreen_opengl_contextPV;
+    void* offscreen_opengl_devicePV;
 } PF_GPUDeviceInfo;
 
 typedef struct PF_GPUDeviceSetupInput {
     PF_GPU_Framework what_gpu;
     A_u_long device_index;
 } PF_GPUDeviceSetupInput;
-
 typedef struct PF_GPUDeviceSetupOutput {
     void* gpu_data;
 } PF_GPUDeviceSetupOutput;
-
 typedef struct PF_GPUDeviceSetupExtra {
     PF_GPUDeviceSetupInput* input;
     PF_GPUDeviceSetupOutput* output;
@@ -56,7 +50,6 @@ typedef struct PF_GPUDeviceSetdownInput {
     PF_GPU_Framework what_gpu;
     A_u_long device_index;
 } PF_GPUDeviceSetdownInput;
-
 typedef struct PF_GPUDeviceSetdownExtra {
     PF_GPUDeviceSetdownInput* input;
 } PF_GPUDeviceSetdownExtra;

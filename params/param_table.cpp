@@ -3,7 +3,7 @@
 namespace tarsivel {
 namespace {
 
-constexpr PF_Pixel kWhite{255, 255, 255, 255};
+constexpr PF_UnionablePixel kWhite{255, 255, 255, 255};
 
 constexpr ParamRow Group(ParamIndex index, const char* name) {
     return {index, PF_Param_GROUP_START, name, 0, 0, 0, 0, 0, 0, 0, 0, {}};
@@ -35,7 +35,7 @@ constexpr ParamRow FloatSlider(ParamIndex index, const char* name, double dflt, 
             precision, 0,
             0,         {}};
 }
-constexpr ParamRow Color(ParamIndex index, const char* name, PF_Pixel dflt) {
+constexpr ParamRow Color(ParamIndex index, const char* name, PF_UnionablePixel dflt) {
     return {index, PF_Param_COLOR, name, 0, 0, 0, 0, 0, 0, 0, 0, dflt};
 }
 constexpr ParamRow Angle(ParamIndex index, const char* name) {

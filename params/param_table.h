@@ -5,8 +5,7 @@
 
 #include <array>
 
-#include "hostapi/pf_param_def.h"
-#include "hostapi/pf_types.h"
+#include "hostapi/pf_api.h"
 #include "params/param_index.h"
 
 namespace tarsivel {
@@ -25,7 +24,7 @@ struct ParamRow {
     A_short precision;
     double pointX;
     double pointY;
-    PF_Pixel color;
+    PF_UnionablePixel color;
 };
 
 inline constexpr int kDeclaredParamCount = kParamCount - 1;

@@ -95,7 +95,7 @@ PF_Err ParamsSetup(PF_InData* in_data, PF_OutData* out_data) {
         def.uu.id = row.index;
         if (IsPlacedAtOwnIndex(row.kind)) {
             PF_ADD_PARAM(in_data, row.index, &def);
-        } else if (PF_Err err = PF_ADD_PARAM(in_data, PF_PARAM_APPEND, &def); err != PF_Err_NONE) {
+        } else if (PF_Err err = PF_ADD_PARAM(in_data, kAppendParam, &def); err != PF_Err_NONE) {
             return err;
         }
     }

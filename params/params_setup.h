@@ -2,9 +2,12 @@
 #ifndef TARSIVEL_PARAMS_PARAMS_SETUP_H
 #define TARSIVEL_PARAMS_PARAMS_SETUP_H
 
-#include "hostapi/pf_in_out_data.h"
+#include "hostapi/pf_api.h"
 
 namespace tarsivel {
+
+// The position argument of add_param that asks the host to append the parameter.
+inline constexpr PF_ParamIndex kAppendParam = -1;
 
 PF_Err ParamsSetup(PF_InData* in_data, PF_OutData* out_data);
 

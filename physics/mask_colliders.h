@@ -6,8 +6,7 @@
 
 #include <vector>
 
-#include "hostapi/pf_in_out_data.h"
-#include "hostapi/pf_suites.h"
+#include "hostapi/pf_api.h"
 #include "physics/mask_collider.h"
 #include "physics/vec2.h"
 

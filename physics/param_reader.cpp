@@ -52,7 +52,12 @@ double ParamReader::AngleDegrees(ParamIndex index, HostTime at) {
 }
 
 PF_Pixel ParamReader::Color(ParamIndex index, HostTime at) {
-    return Read(index, at, PF_Pixel{0, 0, 0, 0}, [](const PF_ParamDef& d) { return d.u.cd.value; });
+    // A colour parameter holds its value as the API's unionable pixel; the
+    // channels are the same four bytes in the same order.
+    return Read(index, at, PF_Pixel{0, 0, 0, 0}, [](const PF_ParamDef& d) {
+        const PF_UnionablePixel& c = d.u.cd.value;
+        return PF_Pixel{c.alpha, c.red, c.green, c.blue};
+    });
 }
 
 PF_PathID ParamReader::Path(ParamIndex index, HostTime at) {

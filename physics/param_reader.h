@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "hostapi/pf_in_out_data.h"
+#include "hostapi/pf_api.h"
 #include "params/param_index.h"
 #include "physics/vec2.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "entry/scoped_suite.h"
-#include "hostapi/pf_suites.h"
+#include "hostapi/pf_api.h"
 #include "physics/mask_colliders.h"
 #include "physics/param_reader.h"
 #include "physics/rope_render_data.h"

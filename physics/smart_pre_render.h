@@ -4,9 +4,7 @@
 #ifndef TARSIVEL_PHYSICS_SMART_PRE_RENDER_H
 #define TARSIVEL_PHYSICS_SMART_PRE_RENDER_H
 
-#include "hostapi/pf_in_out_data.h"
-#include "hostapi/pf_smart_render.h"
-#include "hostapi/pf_types.h"
+#include "hostapi/pf_api.h"
 #include "physics/param_reader.h"
 #include "physics/rope_step_settings.h"
 

@@ -7,8 +7,7 @@
 #include <string>
 
 #include "entry/scoped_suite.h"
-#include "hostapi/pf_out_flags.h"
-#include "hostapi/pf_suites.h"
+#include "hostapi/pf_api.h"
 #include "render/kernel/rope_kernel_cuda.h"
 #include "render/kernel/rope_kernel_source.h"
 
@@ -214,7 +213,7 @@ PF_Err SetDownCuda(PF_InData* in_data, PF_OutData* out_data, PF_Handle handle) {
         }
         *record = CudaGPUData{};
     }
-    ScopedSuite<PF_HandleSuite1> handles(in_data, kPFHandleSuite, kPFHandleSuiteVersion2, out_data);
+    ScopedSuite<PF_HandleSuite1> handles(in_data, kPFHandleSuite, kPFHandleSuiteVersion1, out_data);
     handles->host_dispose_handle(handle);
     return PF_Err_NONE;
 }
@@ -226,7 +225,7 @@ PF_Err GPUDeviceSetup(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSetu
         extra->output == nullptr) {
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
     }
-    ScopedSuite<PF_HandleSuite1> handles(in_data, kPFHandleSuite, kPFHandleSuiteVersion2, out_data);
+    ScopedSuite<PF_HandleSuite1> handles(in_data, kPFHandleSuite, kPFHandleSuiteVersion1, out_data);
     ScopedSuite<PF_GPUDeviceSuite1> gpu(in_data, kPFGPUDeviceSuite, kPFGPUDeviceSuiteVersion1,
                                         out_data);
     PF_GPUDeviceInfo device{};
@@ -262,7 +261,7 @@ PF_Err GPUDeviceSetdown(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSe
         delete record->lock;
         record->lock = nullptr;
     }
-    ScopedSuite<PF_HandleSuite1> handles(in_data, kPFHandleSuite, kPFHandleSuiteVersion2, out_data);
+    ScopedSuite<PF_HandleSuite1> handles(in_data, kPFHandleSuite, kPFHandleSuiteVersion1, out_data);
     handles->host_dispose_handle(handle);
     return PF_Err_NONE;
 }

@@ -9,8 +9,7 @@
 
 #include <mutex>
 
-#include "hostapi/pf_gpu.h"
-#include "hostapi/pf_in_out_data.h"
+#include "hostapi/pf_api.h"
 #include "render/cuda_driver.h"
 
 namespace tarsivel {

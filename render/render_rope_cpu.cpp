@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "entry/scoped_suite.h"
-#include "hostapi/pf_suites.h"
+#include "hostapi/pf_api.h"
 #include "render/argb_view.h"
 #include "render/channel_math.h"
 #include "render/coverage_map.h"
@@ -44,7 +44,7 @@ void ClearOutput(const PF_EffectWorld& outputWorld, PF_PixelFormat pixelFormat) 
     const std::ptrdiff_t bytes =
         std::min(std::ptrdiff_t{outputWorld.width} * BytesPerPixel(pixelFormat),
                  rowbytes < 0 ? -rowbytes : rowbytes);
-    auto* data = static_cast<uint8_t*>(outputWorld.data);
+    auto* data = reinterpret_cast<uint8_t*>(outputWorld.data);
     for (int32_t r = 0; r < outputWorld.height; ++r) {
         std::memset(data + r * rowbytes, 0, static_cast<size_t>(bytes));
     }
@@ -52,7 +52,7 @@ void ClearOutput(const PF_EffectWorld& outputWorld, PF_PixelFormat pixelFormat) 
 
 template <class Channel>
 ArgbView<Channel> ViewOf(const PF_EffectWorld& world) {
-    return {static_cast<uint8_t*>(world.data), world.width, world.height, world.rowbytes};
+    return {reinterpret_cast<uint8_t*>(world.data), world.width, world.height, world.rowbytes};
 }
 
 template <class Channel>

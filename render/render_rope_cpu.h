@@ -3,9 +3,7 @@
 #ifndef TARSIVEL_RENDER_RENDER_ROPE_CPU_H
 #define TARSIVEL_RENDER_RENDER_ROPE_CPU_H
 
-#include "hostapi/pf_in_out_data.h"
-#include "hostapi/pf_smart_render.h"
-#include "hostapi/pf_world.h"
+#include "hostapi/pf_api.h"
 #include "physics/rope_render_data.h"
 
 namespace tarsivel {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "entry/scoped_suite.h"
-#include "hostapi/pf_suites.h"
+#include "hostapi/pf_api.h"
 #include "render/cuda_driver.h"
 #include "render/gpu_device_setup.h"
 

@@ -7,9 +7,7 @@
 
 #include <cstddef>
 
-#include "hostapi/pf_in_out_data.h"
-#include "hostapi/pf_smart_render.h"
-#include "hostapi/pf_world.h"
+#include "hostapi/pf_api.h"
 #include "physics/rope_render_data.h"
 
 namespace tarsivel {

@@ -1,7 +1,7 @@
 #include "render/smart_render.h"
 
 #include "entry/scoped_suite.h"
-#include "hostapi/pf_suites.h"
+#include "hostapi/pf_api.h"
 #include "physics/rope_render_data.h"
 #include "render/render_rope_cpu.h"
 #include "render/render_rope_gpu.h"

@@ -3,8 +3,7 @@
 #ifndef TARSIVEL_RENDER_SMART_RENDER_H
 #define TARSIVEL_RENDER_SMART_RENDER_H
 
-#include "hostapi/pf_in_out_data.h"
-#include "hostapi/pf_smart_render.h"
+#include "hostapi/pf_api.h"
 
 namespace tarsivel {
 

@@ -4,19 +4,22 @@
 #ifndef TARSIVEL_HOST_PROTOCOL_COMMAND_CONTEXT_H
 #define TARSIVEL_HOST_PROTOCOL_COMMAND_CONTEXT_H
 
+#include <array>
 #include <cstdint>
+#include <string>
+#include <vector>
 
+#include "host/protocol/entry_types.h"
 #include "host/protocol/failure_plan.h"
 #include "host/protocol/ledger.h"
-#include "hostapi/pf_in_out_data.h"
-#include "hostapi/pf_out_flags.h"
+#include "hostapi/pf_api.h"
 
 namespace tarsivel::host {
 
 class EffectInstance;
 
 // This host's own application id.
-inline constexpr A_long kReferenceHostApplId = A_long(PF_FOURCC('T', 's', 'H', 'o'));
+inline constexpr A_long kReferenceHostApplId = FourCharCode('T', 's', 'H', 'o');
 
 // The command's time and resolution, and what is to fail.
 struct CommandSettings {
@@ -24,6 +27,8 @@ struct CommandSettings {
     A_long timeStep = 1;
     A_long localTimeStep = 1;
     A_u_long timeScale = 30;
+    // The layer's duration in time-scale units (a scene's frames × time step).
+    A_long totalTime = 0;
     PF_RationalScale downsampleX{1, 1};
     PF_RationalScale downsampleY{1, 1};
     A_long outputOriginX = 0;
@@ -57,6 +62,11 @@ class CommandContext {
     // reference, such as the basic suite's).
     static CommandContext* Current();
 
+    // After the command: one line for each field of PF_InData the effect
+    // changed, each field of PF_OutData it changed but may not write, and each
+    // record whose guard bytes it overwrote. Empty when it kept to its fields.
+    std::vector<std::string> RecordChanges() const;
+
   private:
     static constexpr uint32_t kMagic = 0x54734378;
     uint32_t magic_ = kMagic;
@@ -64,9 +74,18 @@ class CommandContext {
     CommandSettings settings_;
     FailurePlan failures_;
     Ledger ledger_;
+    static constexpr std::size_t kGuardBytes = 64;
+    static constexpr unsigned char kGuardByte = 0xA5;
+
     PF_UtilCallbacks utils_{};
+    // Each record is followed by guard bytes that catch a write past its end,
+    // and kept as handed over, to be compared after the command.
     PF_InData in_{};
+    std::array<unsigned char, kGuardBytes> inGuard_{};
     PF_OutData out_{};
+    std::array<unsigned char, kGuardBytes> outGuard_{};
+    PF_InData inHandedOver_{};
+    PF_OutData outHandedOver_{};
     void* session_ = nullptr;
     CommandContext* previous_;
 };

@@ -13,7 +13,7 @@ std::string CommandResult::BalanceReport() const {
     return report;
 }
 
-EffectInstance::EffectInstance(PF_EffectMainFunc entry, int32_t layerWidth, int32_t layerHeight)
+EffectInstance::EffectInstance(EffectMainFunc entry, int32_t layerWidth, int32_t layerHeight)
     : entry_(entry),
       layerWidth_(layerWidth),
       layerHeight_(layerHeight),
@@ -27,9 +27,16 @@ CommandResult EffectInstance::Run(PF_Cmd cmd, const CommandSettings& settings, v
     command.SetSession(session);
     PF_Err err = PF_Err_BAD_CALLBACK_PARAM;
     if (entry_ != nullptr) {
+        // No command the effect handles takes a parameter array or an output
+        // layer: the smart commands check both out through their callbacks.
         err = entry_(cmd, &command.InData(), &command.OutData(), nullptr, nullptr, extra);
     }
-    return Settle(command, err);
+    CommandResult result = Settle(command, err);
+    if (cmd == PF_Cmd_PARAMS_SETUP && err == PF_Err_NONE) {
+        std::lock_guard lock(stateMutex_);
+        declaredParamCount_ = result.out.num_params;
+    }
+    return result;
 }
 
 CommandResult EffectInstance::RunHandler(
@@ -46,6 +53,9 @@ CommandResult EffectInstance::Settle(CommandContext& command, PF_Err err) {
     result.out = command.OutData();
     result.accounts = command.Accounts();
     result.imbalances = result.accounts.Imbalances();
+    for (std::string& change : command.RecordChanges()) {
+        result.imbalances.push_back(std::move(change));
+    }
     result.hostCalls = command.Failures().Calls();
     result.failedCalls = command.Failures().Failed();
     std::lock_guard lock(stateMutex_);
@@ -77,6 +87,11 @@ void EffectInstance::AddSupportedPixelFormat(PrPixelFormat format) {
 std::vector<PrPixelFormat> EffectInstance::SupportedPixelFormats() const {
     std::lock_guard lock(stateMutex_);
     return pixelFormats_;
+}
+
+A_long EffectInstance::DeclaredParamCount() const {
+    std::lock_guard lock(stateMutex_);
+    return declaredParamCount_;
 }
 
 int EffectInstance::PixelFormatClears() const {

@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "host/protocol/command_context.h"
+#include "host/protocol/entry_types.h"
 #include "host/protocol/ledger.h"
 #include "host/protocol/mask_store.h"
 #include "host/protocol/param_store.h"
 #include "host/protocol/suite_registry.h"
-#include "hostapi/pf_entry.h"
+#include "hostapi/pf_api.h"
 
 namespace tarsivel::host {
 
@@ -35,7 +36,7 @@ struct CommandResult {
 
 class EffectInstance {
   public:
-    explicit EffectInstance(PF_EffectMainFunc entry, int32_t layerWidth = 1920,
+    explicit EffectInstance(EffectMainFunc entry, int32_t layerWidth = 1920,
                             int32_t layerHeight = 1080);
 
     // Sends one command to the entry point and settles its accounts. `session`
@@ -65,10 +66,14 @@ class EffectInstance {
     std::vector<PrPixelFormat> SupportedPixelFormats() const;
     int PixelFormatClears() const;
 
+    // What parameter set-up reported in out_data->num_params (the input layer
+    // counted), which later commands find in in_data->num_params; 0 before.
+    A_long DeclaredParamCount() const;
+
   private:
     CommandResult Settle(CommandContext& command, PF_Err err);
 
-    PF_EffectMainFunc entry_;
+    EffectMainFunc entry_;
     int32_t layerWidth_;
     int32_t layerHeight_;
     SuiteRegistry suites_;
@@ -78,6 +83,7 @@ class EffectInstance {
     PF_Handle globalData_ = nullptr;
     std::vector<PrPixelFormat> pixelFormats_;
     int pixelFormatClears_ = 0;
+    A_long declaredParamCount_ = 0;
 };
 
 }  // namespace tarsivel::host

@@ -1,4 +1,4 @@
-// "PF GPU Device Suite" version 1 and "PF Handle Suite" version 2.
+// "PF GPU Device Suite" version 1 and "PF Handle Suite" (kPFHandleSuiteVersion1, 2).
 #include "host/protocol/gpu_suites.h"
 
 #include <cstdlib>
@@ -11,6 +11,7 @@
 #include "host/protocol/gpu_world.h"
 #include "host/protocol/standard_suites.h"
 #include "host/protocol/suite_registry.h"
+#include "host/protocol/unexpected_calls.h"
 #include "hostapi/pf_suites.h"
 
 namespace tarsivel::host {
@@ -114,14 +115,28 @@ void DisposeHandle(PF_Handle handle) {
     }
 }
 
-const PF_GPUDeviceSuite1 gpuDeviceSuite{Guarded<GetDeviceInfo>, Guarded<GetGPUWorldData>};
-const PF_HandleSuite1 handleSuite{Guarded<NewHandle>, Guarded<DisposeHandle>};
+PF_GPUDeviceSuite1 MakeGpuDeviceSuite() {
+    auto suite = UnexpectedTable<PF_GPUDeviceSuite1>();
+    suite.GetDeviceInfo = Guarded<GetDeviceInfo>;
+    suite.GetGPUWorldData = Guarded<GetGPUWorldData>;
+    return suite;
+}
+
+PF_HandleSuite1 MakeHandleSuite() {
+    auto suite = UnexpectedTable<PF_HandleSuite1>();
+    suite.host_new_handle = Guarded<NewHandle>;
+    suite.host_dispose_handle = Guarded<DisposeHandle>;
+    return suite;
+}
+
+const PF_GPUDeviceSuite1 gpuDeviceSuite = MakeGpuDeviceSuite();
+const PF_HandleSuite1 handleSuite = MakeHandleSuite();
 
 }  // namespace
 
 void RegisterGpuSuites(SuiteRegistry& registry) {
     registry.Register(kPFGPUDeviceSuite, kPFGPUDeviceSuiteVersion1, &gpuDeviceSuite);
-    registry.Register(kPFHandleSuite, kPFHandleSuiteVersion2, &handleSuite);
+    registry.Register(kPFHandleSuite, kPFHandleSuiteVersion1, &handleSuite);
 }
 
 void OfferGpuDevice(A_u_long deviceIndex, GpuDevice* device) {

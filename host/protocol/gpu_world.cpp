@@ -5,6 +5,7 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "host/protocol/image_world.h"
 #include "host/protocol/world_registry.h"
 
 namespace tarsivel::host {
@@ -32,6 +33,8 @@ GpuWorld::GpuWorld(int32_t width, int32_t height, int32_t rowPaddingBytes) {
     world_.width = width;
     world_.height = height;
     world_.rowbytes = (width + paddingPixels) * kBytesPerPixel;
+    // data stays null: a GPU world's pixels are reached through the GPU suite.
+    FillWorldRecord(world_, false);
 }
 
 GpuWorld::~GpuWorld() {

@@ -9,6 +9,7 @@
 #include "host/protocol/command_context.h"
 #include "host/protocol/effect_instance.h"
 #include "host/protocol/suite_registry.h"
+#include "host/protocol/unexpected_calls.h"
 
 namespace tarsivel::host {
 namespace {
@@ -39,7 +40,14 @@ SPErr ReleaseSuite(const char* name, int32_t version) {
     return command->Accounts().SuiteReleased(name, version) ? 0 : kSuiteNotFoundError;
 }
 
-SPBasicSuite basicSuite{Guarded<AcquireSuite>, Guarded<ReleaseSuite>};
+SPBasicSuite MakeBasicSuite() {
+    auto suite = UnexpectedTable<SPBasicSuite>();
+    suite.AcquireSuite = Guarded<AcquireSuite>;
+    suite.ReleaseSuite = Guarded<ReleaseSuite>;
+    return suite;
+}
+
+SPBasicSuite basicSuite = MakeBasicSuite();
 
 PF_Err AddParam(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamDef* def) {
     CommandContext* command = CommandContext::FromEffectRef(effect_ref);
@@ -128,11 +136,31 @@ SPBasicSuite* BasicSuite() {
 }
 
 PF_InteractCallbacks InteractCallbacks() {
-    return {Guarded<CheckoutParam>, Guarded<CheckinParam>, Guarded<AddParam>};
+    auto callbacks = UnexpectedTable<PF_InteractCallbacks>();
+    callbacks.checkout_param = Guarded<CheckoutParam>;
+    callbacks.checkin_param = Guarded<CheckinParam>;
+    callbacks.add_param = Guarded<AddParam>;
+    return callbacks;
 }
 
 PF_UtilCallbacks UtilCallbacks() {
-    return {{AnsiSprintf, AnsiStrcpy}};
+    auto utils = UnexpectedTable<PF_UtilCallbacks>();
+    utils.ansi.sprintf = AnsiSprintf;
+    utils.ansi.strcpy = AnsiStrcpy;
+    return utils;
+}
+
+void ReportUnexpectedCall(const char* slot) noexcept {
+    CommandContext* command = CommandContext::Current();
+    if (command == nullptr) {
+        return;
+    }
+    try {
+        command->Accounts().Misuse(std::string("called ") + slot +
+                                   ", which the effect is not documented to call");
+    } catch (...) {
+        // The accounts could not grow; the refusal the slot answers still stands.
+    }
 }
 
 }  // namespace tarsivel::host

@@ -83,6 +83,15 @@ std::optional<PixelDepth> DepthOf(PF_PixelFormat format) {
     }
 }
 
+void FillWorldRecord(PF_EffectWorld& world, bool deep) {
+    world.extent_hint = PF_UnionableRect{0, 0, world.width, world.height};
+    world.pix_aspect_ratio = PF_RationalScale{1, 1};
+    world.origin_x = 0;
+    world.origin_y = 0;
+    world.platform_ref = nullptr;
+    world.world_flags = deep ? PF_WorldFlag_DEEP : 0;
+}
+
 ImageWorld::ImageWorld(int32_t width, int32_t height, PixelDepth depth, int32_t rowPaddingBytes)
     : depth_(depth) {
     const int32_t rowbytes = CheckedRowbytes(width, height, depth, rowPaddingBytes);
@@ -91,7 +100,8 @@ ImageWorld::ImageWorld(int32_t width, int32_t height, PixelDepth depth, int32_t 
     world_.width = width;
     world_.height = height;
     world_.rowbytes = rowbytes;
-    world_.data = storage_.data();
+    world_.data = reinterpret_cast<PF_PixelPtr>(storage_.data());
+    FillWorldRecord(world_, depth == PixelDepth::k16);
     WriteGuard();
     RegisterWorld(&world_, FormatOf(depth_));
 }

@@ -9,8 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "hostapi/pf_types.h"
-#include "hostapi/pf_world.h"
+#include "hostapi/pf_api.h"
 
 namespace tarsivel::host {
 
@@ -20,6 +19,13 @@ int32_t BytesPerPixel(PixelDepth depth);
 PF_PixelFormat FormatOf(PixelDepth depth);
 // The CPU depth of a format; nothing for GPU and unknown formats.
 std::optional<PixelDepth> DepthOf(PF_PixelFormat format);
+
+// The fields of a world record that this host fills the same way for every
+// world, CPU or GPU, beside its size, rows and pixels: the extent hint is the
+// whole world (this host does not track where the pixels are transparent),
+// square pixels, origin 0, no platform reference, the deep flag for 16-bit
+// pixels, and reserved fields zero. A render's output is also marked writeable.
+void FillWorldRecord(PF_EffectWorld& world, bool deep);
 
 class ImageWorld {
   public:

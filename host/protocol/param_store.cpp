@@ -7,6 +7,7 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "host/protocol/entry_types.h"
 #include "host/protocol/keyframe_interpolation.h"
 
 namespace tarsivel::host {
@@ -74,7 +75,7 @@ PF_Err ParamStore::Declare(PF_ParamIndex position, const PF_ParamDef& def, std::
         problem = "unknown parameter kind " + std::to_string(def.param_type);
     } else if (std::memchr(def.name, 0, sizeof def.name) == nullptr) {
         problem = "name does not end within its 32 bytes";
-    } else if (position < PF_PARAM_APPEND) {
+    } else if (position < kAppendPosition) {
         problem = "position " + std::to_string(position) + " is not an index";
     } else if (std::any_of(entries_.begin(), entries_.end(),
                            [&](const Entry& e) { return e.def.uu.id == def.uu.id; })) {
@@ -138,7 +139,7 @@ ParamValue ParamStore::DefaultOf(const PF_ParamDef& def) const {
         case PF_Param_FLOAT_SLIDER:
             return ParamValue::Scalar(double(u.fs_d.dephault));
         case PF_Param_COLOR: {
-            const PF_Pixel& p = u.cd.dephault;
+            const PF_UnionablePixel& p = u.cd.dephault;
             return ParamValue::Color(p.alpha, p.red, p.green, p.blue);
         }
         case PF_Param_ANGLE:
@@ -268,8 +269,8 @@ PF_Err ParamStore::Deliver(PF_ParamIndex index, int32_t time, uint32_t scale, PF
             u.fs_d.value = v.c[0];
             break;
         case PF_Param_COLOR:
-            u.cd.value = PF_Pixel{RoundToByte(v.c[0]), RoundToByte(v.c[1]), RoundToByte(v.c[2]),
-                                  RoundToByte(v.c[3])};
+            u.cd.value = PF_UnionablePixel{RoundToByte(v.c[0]), RoundToByte(v.c[1]),
+                                           RoundToByte(v.c[2]), RoundToByte(v.c[3])};
             break;
         case PF_Param_PATH:
             u.path_d.path_id = PF_PathID(std::max(0, RoundToInt(v.c[0])));

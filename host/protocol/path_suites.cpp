@@ -10,6 +10,7 @@
 #include "host/protocol/effect_instance.h"
 #include "host/protocol/standard_suites.h"
 #include "host/protocol/suite_registry.h"
+#include "host/protocol/unexpected_calls.h"
 #include "hostapi/pf_suites.h"
 
 // The host's side of the opaque outline the plug-in holds between checkout and
@@ -152,10 +153,25 @@ PF_Err PathVertexInfo(PF_ProgPtr effect_ref, PF_PathOutlinePtr path, A_long whic
     return PF_Err_NONE;
 }
 
-const PF_PathQuerySuite1 pathQuerySuite{Guarded<NumPaths>, Guarded<PathInfo>, Guarded<CheckoutPath>,
-                                        Guarded<CheckinPath>};
-const PF_PathDataSuite1 pathDataSuite{Guarded<PathIsOpen>, Guarded<PathNumSegments>,
-                                      Guarded<PathVertexInfo>};
+PF_PathQuerySuite1 MakePathQuerySuite() {
+    auto suite = UnexpectedTable<PF_PathQuerySuite1>();
+    suite.PF_NumPaths = Guarded<NumPaths>;
+    suite.PF_PathInfo = Guarded<PathInfo>;
+    suite.PF_CheckoutPath = Guarded<CheckoutPath>;
+    suite.PF_CheckinPath = Guarded<CheckinPath>;
+    return suite;
+}
+
+PF_PathDataSuite1 MakePathDataSuite() {
+    auto suite = UnexpectedTable<PF_PathDataSuite1>();
+    suite.PF_PathIsOpen = Guarded<PathIsOpen>;
+    suite.PF_PathNumSegments = Guarded<PathNumSegments>;
+    suite.PF_PathVertexInfo = Guarded<PathVertexInfo>;
+    return suite;
+}
+
+const PF_PathQuerySuite1 pathQuerySuite = MakePathQuerySuite();
+const PF_PathDataSuite1 pathDataSuite = MakePathDataSuite();
 
 }  // namespace
 

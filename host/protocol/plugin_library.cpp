@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "host/protocol/callback_guard.h"
+#include "host/protocol/host_callbacks.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -24,21 +25,22 @@ struct RegistrationCall {
 // plug-in that passes something else is caught instead of followed.
 thread_local RegistrationCall* currentCall = nullptr;
 
-std::string Text(const A_char* s) {
+std::string Text(const A_u_char* text) {
+    const auto* s = reinterpret_cast<const char*>(text);
     return s ? std::string(s) : std::string();
 }
 
-PF_Err RegistrationCallback(PF_PluginDataPtr data, const A_char* name, const A_char* match_name,
-                            const A_char* category, const A_char* entry_point_name, A_long kind,
-                            A_long api_version_major, A_long api_version_minor,
-                            A_long reserved_info) {
+A_Err RegistrationCallback(PF_PluginDataPtr data, const A_u_char* name, const A_u_char* match_name,
+                           const A_u_char* category, const A_u_char* entry_point_name, A_long kind,
+                           A_long api_version_major, A_long api_version_minor,
+                           A_long reserved_info) {
     RegistrationCall* call = currentCall;
     if (call == nullptr) {
         return PF_Err_BAD_CALLBACK_PARAM;
     }
     Registration& r = *call->registration;
     ++r.calls;
-    r.dataPassedThrough = data == call;
+    r.dataPassedThrough = data == reinterpret_cast<PF_PluginDataPtr>(call);
     r.name = Text(name);
     r.matchName = Text(match_name);
     r.category = Text(category);
@@ -161,7 +163,7 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::string& path, std:
     }
     std::unique_ptr<PluginLibrary> library(new PluginLibrary(path, handle));
     library->registerFunction_ =
-        As<PF_PluginDataEntryFunc>(library->Symbol("PluginDataEntryFunction"));
+        As<PluginDataEntryFunctionPtr>(library->Symbol("PluginDataEntryFunction"));
     if (library->registerFunction_ == nullptr) {
         error = path + " has no PluginDataEntryFunction";
         return nullptr;
@@ -173,10 +175,12 @@ PF_Err PluginLibrary::Register(PF_Err callbackError) {
     registration_ = Registration{};
     RegistrationCall call{&registration_, callbackError};
     currentCall = &call;
-    const PF_Err err = registerFunction_(&call, Guarded<RegistrationCallback>);
+    const PF_Err err =
+        registerFunction_(reinterpret_cast<PF_PluginDataPtr>(&call), Guarded<RegistrationCallback>,
+                          BasicSuite(), kHostName, kHostVersion);
     currentCall = nullptr;
     if (err == PF_Err_NONE && !registration_.entryPointName.empty()) {
-        entry_ = As<PF_EffectMainFunc>(Symbol(registration_.entryPointName.c_str()));
+        entry_ = As<EffectMainFunc>(Symbol(registration_.entryPointName.c_str()));
     }
     return err;
 }

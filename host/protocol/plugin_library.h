@@ -8,11 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "host/protocol/entry_types.h"
 #include "host/protocol/failure_plan.h"
 #include "host/protocol/pipl.h"
-#include "hostapi/pf_entry.h"
+#include "hostapi/pf_api.h"
 
 namespace tarsivel::host {
+
+// What the host tells a plug-in's registration function of itself.
+inline constexpr const char* kHostName = "Tarsivel reference host";
+inline constexpr const char* kHostVersion = "1.0";
 
 struct Registration {
     int calls = 0;
@@ -41,7 +46,7 @@ class PluginLibrary {
     PF_Err Register(PF_Err callbackError = PF_Err_NONE);
     const Registration& Registered() const { return registration_; }
     // Null until registration named an entry point the library has.
-    PF_EffectMainFunc EntryPoint() const { return entry_; }
+    EffectMainFunc EntryPoint() const { return entry_; }
 
     const std::string& Path() const { return path_; }
     // The PiPL as the platform carries it: the ".pipl" section on ELF systems,
@@ -58,8 +63,8 @@ class PluginLibrary {
 
     std::string path_;
     void* handle_;
-    PF_PluginDataEntryFunc registerFunction_ = nullptr;
-    PF_EffectMainFunc entry_ = nullptr;
+    PluginDataEntryFunctionPtr registerFunction_ = nullptr;
+    EffectMainFunc entry_ = nullptr;
     Registration registration_;
 };
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "host/protocol/callback_guard.h"
+#include "host/protocol/unexpected_calls.h"
 
 namespace tarsivel::host {
 namespace {
@@ -42,6 +43,7 @@ PreRenderSession::PreRenderSession(const EffectInstance& instance,
     input_.output_request.rect = layerRect_;
     input_.output_request.channel_mask = 0xF;
     input_.bitdepth = 8;
+    callbacks_ = UnexpectedTable<PF_PreRenderCallbacks>();
     callbacks_.checkout_layer = Guarded<CheckoutLayerCallback>;
     extra_ = PF_PreRenderExtra{&input_, &output_, &callbacks_};
 }

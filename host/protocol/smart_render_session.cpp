@@ -45,10 +45,14 @@ PF_Err CheckinLayerPixelsCallback(PF_ProgPtr effect_ref, A_long checkout_id) {
 SmartRenderSession::SmartRenderSession(PF_EffectWorld* input, PF_EffectWorld* output,
                                        void* preRenderData)
     : input_(input), output_(output) {
+    if (output_ != nullptr) {
+        output_->world_flags |= PF_WorldFlag_WRITEABLE;
+    }
     inputRecord_.pre_render_data = preRenderData;
     inputRecord_.bitdepth = 8;
-    callbacks_ = {Guarded<CheckoutLayerPixelsCallback>, Guarded<CheckoutOutputCallback>,
-                  Guarded<CheckinLayerPixelsCallback>};
+    callbacks_.checkout_layer_pixels = Guarded<CheckoutLayerPixelsCallback>;
+    callbacks_.checkin_layer_pixels = Guarded<CheckinLayerPixelsCallback>;
+    callbacks_.checkout_output = Guarded<CheckoutOutputCallback>;
     extra_ = PF_SmartRenderExtra{&inputRecord_, &callbacks_};
 }
 

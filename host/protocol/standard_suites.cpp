@@ -5,6 +5,7 @@
 #include "host/protocol/effect_instance.h"
 #include "host/protocol/host_callbacks.h"
 #include "host/protocol/suite_registry.h"
+#include "host/protocol/unexpected_calls.h"
 #include "hostapi/pf_suites.h"
 
 namespace tarsivel::host {
@@ -35,9 +36,21 @@ PF_Err AddSupportedPixelFormat(PF_ProgPtr effect_ref, PrPixelFormat format) {
 }
 
 // The suite shares its sprintf with the utility callbacks.
-const PF_ANSICallbacksSuite1 ansiSuite{UtilCallbacks().ansi.sprintf};
-const PF_PixelFormatSuite1 pixelFormatSuite{Guarded<ClearSupportedPixelFormats>,
-                                            Guarded<AddSupportedPixelFormat>};
+PF_ANSICallbacksSuite1 MakeAnsiSuite() {
+    auto suite = UnexpectedTable<PF_ANSICallbacksSuite1>();
+    suite.sprintf = UtilCallbacks().ansi.sprintf;
+    return suite;
+}
+
+PF_PixelFormatSuite1 MakePixelFormatSuite() {
+    auto suite = UnexpectedTable<PF_PixelFormatSuite1>();
+    suite.AddSupportedPixelFormat = Guarded<AddSupportedPixelFormat>;
+    suite.ClearSupportedPixelFormats = Guarded<ClearSupportedPixelFormats>;
+    return suite;
+}
+
+const PF_ANSICallbacksSuite1 ansiSuite = MakeAnsiSuite();
+const PF_PixelFormatSuite1 pixelFormatSuite = MakePixelFormatSuite();
 
 }  // namespace
 

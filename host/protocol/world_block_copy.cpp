@@ -9,7 +9,7 @@ namespace tarsivel::host {
 namespace {
 
 uint8_t* PixelAddress(const WorldBlock& block, int32_t x, int32_t y) {
-    auto* data = static_cast<uint8_t*>(block.world->data);
+    auto* data = reinterpret_cast<uint8_t*>(block.world->data);
     const std::ptrdiff_t row = static_cast<std::ptrdiff_t>(block.top + y) * block.world->rowbytes;
     return data + row + static_cast<std::ptrdiff_t>(block.left + x) * BytesPerPixel(block.depth);
 }

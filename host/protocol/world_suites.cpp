@@ -8,6 +8,7 @@
 #include "host/protocol/image_world.h"
 #include "host/protocol/standard_suites.h"
 #include "host/protocol/suite_registry.h"
+#include "host/protocol/unexpected_calls.h"
 #include "host/protocol/world_block_copy.h"
 #include "host/protocol/world_registry.h"
 #include "hostapi/pf_suites.h"
@@ -34,11 +35,11 @@ PF_Err GetPixelFormat(const PF_EffectWorld* world, PF_PixelFormat* pixel_format)
     return PF_Err_NONE;
 }
 
-PF_LRect WholeWorld(const PF_EffectWorld& world) {
+PF_Rect WholeWorld(const PF_EffectWorld& world) {
     return {0, 0, world.width, world.height};
 }
 
-bool Inside(const PF_LRect& rect, const PF_EffectWorld& world) {
+bool Inside(const PF_Rect& rect, const PF_EffectWorld& world) {
     return rect.left >= 0 && rect.top >= 0 && rect.left <= rect.right && rect.top <= rect.bottom &&
            rect.right <= world.width && rect.bottom <= world.height;
 }
@@ -50,8 +51,8 @@ std::optional<PixelDepth> CpuDepth(const PF_EffectWorld* world) {
 
 // This host does not scale: both rectangles must have the same size and lie
 // inside their worlds. Depths may differ; channels are converted.
-PF_Err CopyWorld(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst,
-                 PF_LRect* src_rect, PF_LRect* dst_rect) {
+PF_Err CopyWorld(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_rect,
+                 PF_Rect* dst_rect) {
     CommandContext* command = CommandContext::FromEffectRef(effect_ref);
     if (command == nullptr) {
         return PF_Err_BAD_CALLBACK_PARAM;
@@ -67,8 +68,8 @@ PF_Err CopyWorld(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst
     if (!srcDepth || !dstDepth) {
         return PF_Err_BAD_CALLBACK_PARAM;
     }
-    const PF_LRect from = src_rect != nullptr ? *src_rect : WholeWorld(*src);
-    const PF_LRect to = dst_rect != nullptr ? *dst_rect : WholeWorld(*dst);
+    const PF_Rect from = src_rect != nullptr ? *src_rect : WholeWorld(*src);
+    const PF_Rect to = dst_rect != nullptr ? *dst_rect : WholeWorld(*dst);
     if (!Inside(from, *src) || !Inside(to, *dst)) {
         return PF_Err_BAD_CALLBACK_PARAM;
     }
@@ -82,8 +83,20 @@ PF_Err CopyWorld(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst
     return PF_Err_NONE;
 }
 
-const PF_WorldSuite2 worldSuite{Guarded<GetPixelFormat>};
-const PF_WorldTransformSuite1 worldTransformSuite{Guarded<CopyWorld>};
+PF_WorldSuite2 MakeWorldSuite() {
+    auto suite = UnexpectedTable<PF_WorldSuite2>();
+    suite.PF_GetPixelFormat = Guarded<GetPixelFormat>;
+    return suite;
+}
+
+PF_WorldTransformSuite1 MakeWorldTransformSuite() {
+    auto suite = UnexpectedTable<PF_WorldTransformSuite1>();
+    suite.copy = Guarded<CopyWorld>;
+    return suite;
+}
+
+const PF_WorldSuite2 worldSuite = MakeWorldSuite();
+const PF_WorldTransformSuite1 worldTransformSuite = MakeWorldTransformSuite();
 
 }  // namespace
 

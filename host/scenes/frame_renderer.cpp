@@ -46,6 +46,7 @@ CommandSettings FrameSettings(const Scene& scene, int32_t frame, int32_t downsam
     settings.timeStep = scene.timeStep;
     settings.localTimeStep = scene.localTimeStep;
     settings.timeScale = scene.timeScale;
+    settings.totalTime = A_long(int64_t(scene.frames) * scene.timeStep);
     settings.downsampleX = {1, A_u_long(downsample)};
     settings.downsampleY = {1, A_u_long(downsample)};
     return settings;

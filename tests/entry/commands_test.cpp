@@ -5,9 +5,11 @@
 #include <new>
 
 #include "entry/command_dispatch.h"
+#include "entry/effect_info.h"
 #include "host/protocol/effect_instance.h"
 #include "hostapi/pf_suites.h"
 #include "support/loaded_plugin.h"
+#include "support/world_record.h"
 
 namespace tarsivel {
 namespace {
@@ -48,12 +50,13 @@ TEST_F(CommandsTest, GlobalSetupDeclaresVersionAndFlagsAndLeavesGlobalDataAlone)
 
 TEST_F(CommandsTest, GlobalSetupOnThePrMrHostDeclaresOnePixelFormatAndNoGpu) {
     CommandSettings prmr;
-    prmr.applId = A_long(PF_APPL_ID_PRMR);
+    prmr.applId = kApplIdPrMr;
     const CommandResult result = Run(PF_Cmd_GLOBAL_SETUP, prmr);
     EXPECT_EQ(result.err, PF_Err_NONE);
     EXPECT_EQ(result.out.out_flags2, 0x08001400);
     EXPECT_EQ(instance->PixelFormatClears(), 1);
-    EXPECT_EQ(instance->SupportedPixelFormats(), std::vector<PrPixelFormat>{0x61795556u});
+    EXPECT_EQ(instance->SupportedPixelFormats(),
+              std::vector<PrPixelFormat>{PrPixelFormat(0x61795556)});
     EXPECT_TRUE(result.Balanced()) << result.BalanceReport();
 
     instance->Suites().Withdraw(kPFPixelFormatSuite, 1);
@@ -64,9 +67,9 @@ TEST_F(CommandsTest, GlobalSetupOnThePrMrHostDeclaresOnePixelFormatAndNoGpu) {
 }
 
 TEST_F(CommandsTest, CommandsTheEffectDoesNotHandleReturnZeroAndTouchNothing) {
-    PF_EffectMainFunc entry = library->EntryPoint();
+    host::EffectMainFunc entry = library->EntryPoint();
     std::vector<uint8_t> pixels(64, 0xAB);
-    PF_EffectWorld output{4, 4, 16, 0, pixels.data(), nullptr};
+    PF_EffectWorld output = WorldRecord(4, 4, 16, pixels.data());
     for (PF_Cmd cmd : {PF_Cmd(PF_Cmd_RENDER), PF_Cmd(PF_Cmd_GLOBAL_SETDOWN),
                        PF_Cmd(PF_Cmd_SEQUENCE_SETUP), PF_Cmd(34), PF_Cmd(1000), PF_Cmd(-1)}) {
         EXPECT_EQ(entry(cmd, nullptr, nullptr, nullptr, &output, nullptr), PF_Err_NONE) << cmd;
@@ -75,7 +78,7 @@ TEST_F(CommandsTest, CommandsTheEffectDoesNotHandleReturnZeroAndTouchNothing) {
 }
 
 TEST_F(CommandsTest, MissingRecordsAre516) {
-    PF_EffectMainFunc entry = library->EntryPoint();
+    host::EffectMainFunc entry = library->EntryPoint();
     PF_OutData out{};
     EXPECT_EQ(entry(PF_Cmd_ABOUT, nullptr, &out, nullptr, nullptr, nullptr),
               PF_Err_BAD_CALLBACK_PARAM);

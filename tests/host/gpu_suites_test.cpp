@@ -22,7 +22,7 @@ const PF_GPUDeviceSuite1& DeviceSuite(EffectInstance& instance) {
 
 const PF_HandleSuite1& HandleSuite(EffectInstance& instance) {
     return *static_cast<const PF_HandleSuite1*>(
-        *instance.Suites().Find(kPFHandleSuite, kPFHandleSuiteVersion2));
+        *instance.Suites().Find(kPFHandleSuite, kPFHandleSuiteVersion1));
 }
 
 class OpenCLDeviceTest : public ::testing::Test {

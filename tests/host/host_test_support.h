@@ -20,7 +20,7 @@ inline PF_ParamDef Definition(PF_ParamType kind, const char* name, A_long id) {
 // Declares `def` through add_param in a command of its own.
 inline CommandResult Declare(EffectInstance& instance, PF_ParamDef def) {
     return instance.RunHandler([&](PF_InData* in_data, PF_OutData*) {
-        return PF_ADD_PARAM(in_data, PF_PARAM_APPEND, &def);
+        return PF_ADD_PARAM(in_data, kAppendPosition, &def);
     });
 }
 

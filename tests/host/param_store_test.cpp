@@ -68,7 +68,7 @@ TEST_F(ParamStoreTest, ValuesAreClampedWhenSetAndInterpolatedBetweenClampedValue
     store().SetValue(2, ParamValue::Scalar(1000));
     EXPECT_EQ(Deliver(2, 0).u.sd.value, 100);
     store().SetValue(5, ParamValue::Color(300, -5, 127.5, 10));
-    const PF_Pixel c = Deliver(5, 0).u.cd.value;
+    const PF_UnionablePixel c = Deliver(5, 0).u.cd.value;
     EXPECT_EQ(c.alpha, 255);
     EXPECT_EQ(c.red, 0);
     EXPECT_EQ(c.green, 128);  // halves round away from zero

@@ -380,6 +380,12 @@ TEST_F(CliTest, ErrorsSayWhatIsWrongWithTheRightExitCode) {
     EXPECT_EQ(leak.code, 3);
     EXPECT_NE(leak.err.find("PF ANSI Suite"), std::string::npos) << leak.err;
     EXPECT_FALSE(fs::exists(dir / "l.png"));
+    const CliRun progress =
+        Tarsivel("render " + scene1 + " " + misbehaving + " -o " + (dir / "p.png").string(),
+                 "TARSIVEL_MISBEHAVE=progress");
+    EXPECT_EQ(progress.code, 3);
+    EXPECT_NE(progress.err.find("PF_InteractCallbacks.progress"), std::string::npos)
+        << progress.err;
 
     // A record that is not all numbers: render warns as dump does, naming the frame.
     const CliRun nan =

@@ -5,6 +5,7 @@
 #include "host/protocol/image_world.h"
 #include "host/protocol/world_registry.h"
 #include "hostapi/pf_suites.h"
+#include "support/world_record.h"
 
 namespace tarsivel::host {
 namespace {
@@ -31,7 +32,7 @@ TEST_F(WorldSuitesTest, PixelFormatIsAnsweredForKnownWorldsOnly) {
     ImageWorld eight(2, 2, PixelDepth::k8);
     ImageWorld sixteen(2, 2, PixelDepth::k16);
     ImageWorld wide(2, 2, PixelDepth::k32);
-    PF_EffectWorld stranger{2, 2, 8, 0, nullptr, nullptr};
+    PF_EffectWorld stranger = WorldRecord(2, 2, 8, nullptr);
     const CommandResult result =
         WithSuites([&](PF_ProgPtr, const PF_WorldSuite2& suite, const PF_WorldTransformSuite1&) {
             PF_PixelFormat format = PF_PixelFormat_INVALID;
@@ -83,8 +84,8 @@ TEST_F(WorldSuitesTest, CopyMovesWholeWorldsAndRectanglesAndConvertsDepths) {
         [&](PF_ProgPtr ref, const PF_WorldSuite2&, const PF_WorldTransformSuite1& suite) {
             EXPECT_EQ(suite.copy(ref, source.World(), same.World(), nullptr, nullptr), 0);
             EXPECT_EQ(suite.copy(ref, source.World(), wide.World(), nullptr, nullptr), 0);
-            PF_LRect from{2, 1, 4, 3};
-            PF_LRect to{0, 0, 2, 2};
+            PF_Rect from{2, 1, 4, 3};
+            PF_Rect to{0, 0, 2, 2};
             EXPECT_EQ(suite.copy(ref, source.World(), corner.World(), &from, &to), 0);
             return PF_Err_NONE;
         });
@@ -107,8 +108,8 @@ TEST_F(WorldSuitesTest, CopyRefusesWhatItCannotDoAndLeavesTheTargetAlone) {
     source.Fill(PF_PixelFloat{1, 1, 1, 1});
     ImageWorld smaller(3, 3, PixelDepth::k8);
     ImageWorld target(4, 3, PixelDepth::k8);
-    PF_EffectWorld stranger{4, 3, 16, 0, target.World()->data, nullptr};
-    PF_EffectWorld gpu{4, 3, 64, 0, target.World()->data, nullptr};
+    PF_EffectWorld stranger = WorldRecord(4, 3, 16, target.World()->data);
+    PF_EffectWorld gpu = WorldRecord(4, 3, 64, target.World()->data);
     RegisterWorld(&gpu, PF_PixelFormat_GPU_BGRA128);
     WithSuites([&](PF_ProgPtr ref, const PF_WorldSuite2&, const PF_WorldTransformSuite1& suite) {
         EXPECT_EQ(suite.copy(ref, source.World(), smaller.World(), nullptr, nullptr),
@@ -121,11 +122,11 @@ TEST_F(WorldSuitesTest, CopyRefusesWhatItCannotDoAndLeavesTheTargetAlone) {
                   PF_Err_BAD_CALLBACK_PARAM);
         EXPECT_EQ(suite.copy(nullptr, source.World(), target.World(), nullptr, nullptr),
                   PF_Err_BAD_CALLBACK_PARAM);
-        PF_LRect outside{2, 1, 6, 3};
-        PF_LRect fits{0, 0, 4, 2};
+        PF_Rect outside{2, 1, 6, 3};
+        PF_Rect fits{0, 0, 4, 2};
         EXPECT_EQ(suite.copy(ref, source.World(), target.World(), &outside, &fits),
                   PF_Err_BAD_CALLBACK_PARAM);
-        PF_LRect huge{-2147483647, 0, 2147483647, 1};
+        PF_Rect huge{-2147483647, 0, 2147483647, 1};
         EXPECT_EQ(suite.copy(ref, source.World(), target.World(), &huge, &fits),
                   PF_Err_BAD_CALLBACK_PARAM);
         return PF_Err_NONE;
@@ -152,11 +153,11 @@ TEST_F(WorldSuitesTest, CopyWithinOneWorldReadsEveryRowBeforeOverwritingIt) {
         }
     }
     WithSuites([&](PF_ProgPtr ref, const PF_WorldSuite2&, const PF_WorldTransformSuite1& suite) {
-        PF_LRect from{0, 0, 3, 3};
-        PF_LRect down{0, 1, 3, 4};
+        PF_Rect from{0, 0, 3, 3};
+        PF_Rect down{0, 1, 3, 4};
         EXPECT_EQ(suite.copy(ref, world.World(), world.World(), &from, &down), 0);
-        PF_LRect left{1, 0, 3, 4};
-        PF_LRect to{0, 0, 2, 4};
+        PF_Rect left{1, 0, 3, 4};
+        PF_Rect to{0, 0, 2, 4};
         EXPECT_EQ(suite.copy(ref, world.World(), world.World(), &left, &to), 0);
         return PF_Err_NONE;
     });

@@ -65,7 +65,7 @@ TEST_F(ParamsSetupTest, GroupsPathAndAngleArePlacedAtTheirOwnIndexEverythingElse
         const PF_ParamType kind = d.def.param_type;
         const bool ownIndex = kind == PF_Param_GROUP_START || kind == PF_Param_GROUP_END ||
                               kind == PF_Param_PATH || kind == PF_Param_ANGLE;
-        EXPECT_EQ(d.position, ownIndex ? d.def.uu.id : PF_PARAM_APPEND) << d.def.name;
+        EXPECT_EQ(d.position, ownIndex ? d.def.uu.id : kAppendParam) << d.def.name;
     }
 }
 
@@ -129,7 +129,7 @@ TEST_F(ParamsSetupTest, DefaultsArriveInTheHostsFormats) {
     EXPECT_EQ(Delivered(kParamEnableSelfCollision).u.bd.value, 0);
     EXPECT_STREQ(Delivered(kParamTearing).u.bd.u.nameptr, "");
     EXPECT_EQ(Delivered(kParamRopeLength).u.fs_d.value, 630.0);
-    const PF_Pixel color = Delivered(kParamRopeColor).u.cd.value;
+    const PF_UnionablePixel color = Delivered(kParamRopeColor).u.cd.value;
     EXPECT_EQ(color.alpha, 255);
     EXPECT_EQ(color.red, 255);
     EXPECT_EQ(color.green, 255);

@@ -218,11 +218,16 @@ struct UnclampedCounts {
 
     static PF_Err Entry(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef** params,
                         PF_LayerDef* output, void* extra) {
-        if (cmd == PF_Cmd_SMART_PRE_RENDER) {
-            hostCheckout = in_data->inter.checkout_param;
-            in_data->inter.checkout_param = Checkout;
+        if (cmd != PF_Cmd_SMART_PRE_RENDER) {
+            return testing::PreRenderEntry(cmd, in_data, out_data, params, output, extra);
         }
-        return testing::PreRenderEntry(cmd, in_data, out_data, params, output, extra);
+        // Stands between the host and the effect for the one command, and puts
+        // the host's callback back, as the host checks that in_data is unchanged.
+        hostCheckout = in_data->inter.checkout_param;
+        in_data->inter.checkout_param = Checkout;
+        const PF_Err err = testing::PreRenderEntry(cmd, in_data, out_data, params, output, extra);
+        in_data->inter.checkout_param = hostCheckout;
+        return err;
     }
 };
 

@@ -412,7 +412,7 @@ TEST_F(CudaDriverPathTest, SetDownWithoutTheHandleSuiteHasReleasedTheModuleAlrea
     gpuData = nullptr;
 
     host::EffectInstance withoutHandles(library->EntryPoint(), kWidth, kHeight);
-    withoutHandles.Suites().Withdraw(kPFHandleSuite, kPFHandleSuiteVersion2);
+    withoutHandles.Suites().Withdraw(kPFHandleSuite, kPFHandleSuiteVersion1);
     PF_GPUDeviceSetdownInput input{handle, PF_GPU_Framework_CUDA, 0};
     PF_GPUDeviceSetdownExtra extra{&input};
     const auto failed = withoutHandles.Run(PF_Cmd_GPU_DEVICE_SETDOWN, {}, &extra);

@@ -208,7 +208,7 @@ TEST_F(GpuDeviceSetupTest, MissingSuitesAreReportedAndGiveBackWhatWasTaken) {
     for (const char* missing : {kPFHandleSuite, kPFGPUDeviceSuite}) {
         host::EffectInstance instance(nullptr);
         instance.Suites().Withdraw(missing, std::string(missing) == kPFHandleSuite
-                                                ? kPFHandleSuiteVersion2
+                                                ? kPFHandleSuiteVersion1
                                                 : kPFGPUDeviceSuiteVersion1);
         void* gpuData = nullptr;
         const auto setup = SetUpOver(instance, PF_GPU_Framework_OPENCL, &gpuData);
@@ -227,7 +227,7 @@ TEST_F(GpuDeviceSetupTest, SetDownWithoutTheHandleSuiteHasReleasedTheKernelAlrea
     clRetainKernel(kernel);
 
     host::EffectInstance withoutHandles(nullptr);
-    withoutHandles.Suites().Withdraw(kPFHandleSuite, kPFHandleSuiteVersion2);
+    withoutHandles.Suites().Withdraw(kPFHandleSuite, kPFHandleSuiteVersion1);
     const auto failed = SetDownDevice(withoutHandles, PF_GPU_Framework_OPENCL, gpuData);
     EXPECT_EQ(failed.err, A_Err_MISSING_SUITE);
     EXPECT_EQ(KernelReferences(kernel), 1u);

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/world_record.h"
 #include "tests/render/gpu_test_support.h"
 
 namespace tarsivel::testing {
@@ -43,8 +44,8 @@ TEST(GpuLaunchGeometry, RoundsUpToWholeGroupsAndKeepsZero) {
 }
 
 TEST(GpuKernelScalars, ComeFromTheWorldsAndTheRecord) {
-    PF_EffectWorld input{100, 37, 100 * 16 + 48, 0, nullptr, nullptr};
-    PF_EffectWorld output{100, 37, 112 * 16, 0, nullptr, nullptr};
+    PF_EffectWorld input = WorldRecord(100, 37, 100 * 16 + 48);
+    PF_EffectWorld output = WorldRecord(100, 37, 112 * 16);
     RopeRenderData record = DiagonalRope();
     record.compositeOnOriginal = true;
     const KernelScalars s = ComputeKernelScalars(PF_PixelFormat_GPU_BGRA128, input, output, record);
@@ -61,8 +62,8 @@ TEST(GpuKernelScalars, ComeFromTheWorldsAndTheRecord) {
 }
 
 TEST(GpuKernelScalars, NeverReachPastTheOutputOrTheLists) {
-    PF_EffectWorld input{64, 48, 64 * 16, 0, nullptr, nullptr};
-    PF_EffectWorld output{32, 50, 32 * 16, 0, nullptr, nullptr};
+    PF_EffectWorld input = WorldRecord(64, 48, 64 * 16);
+    PF_EffectWorld output = WorldRecord(32, 50, 32 * 16);
     RopeRenderData record = DiagonalRope();
     record.segThickness.pop_back();  // one width short of a pair
     record.nodeThickness.pop_back();

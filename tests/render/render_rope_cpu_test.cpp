@@ -9,6 +9,7 @@
 #include "host/protocol/effect_instance.h"
 #include "hostapi/pf_suites.h"
 #include "render/coverage_map.h"
+#include "support/world_record.h"
 #include "tests/render/failing_allocation.h"
 #include "tests/render/render_test_support.h"
 
@@ -198,7 +199,7 @@ TEST_F(RenderRopeCpuTest, TheClearNeverWritesPastRowbytes) {
     constexpr int32_t kRowbytes = 24;
     constexpr size_t kRows = 3, kTail = 32;
     std::vector<uint8_t> pixels(kRowbytes * kRows + kTail, 0xEE);
-    PF_EffectWorld world{10, int32_t{kRows}, kRowbytes, 0, pixels.data(), nullptr};
+    PF_EffectWorld world = WorldRecord(10, int32_t{kRows}, kRowbytes, pixels.data());
     const RopeRenderData record = OpaqueRecord(1, 1, 1);
     const CommandResult result = instance.RunHandler([&](PF_InData* in, PF_OutData* out) {
         return RenderRopeCPU(in, out, kUnknownFormat, &world, &world, nullptr, record);
@@ -282,7 +283,7 @@ TEST_F(RenderRopeCpuTest, DivergedRecordsRenderWithoutCrashing) {
 TEST_F(RenderRopeCpuTest, AMissingOutputWorldOrBufferIsRefused) {
     ImageWorld input(4, 4, PixelDepth::k8);
     const RopeRenderData record = OpaqueRecord(1, 1, 1);
-    PF_EffectWorld noBuffer{4, 4, 16, 0, nullptr, nullptr};
+    PF_EffectWorld noBuffer = WorldRecord(4, 4, 16);
     for (PF_EffectWorld* output : {static_cast<PF_EffectWorld*>(nullptr), &noBuffer}) {
         const CommandResult result = instance.RunHandler([&](PF_InData* in, PF_OutData* out) {
             return RenderRopeCPU(in, out, PF_PixelFormat_ARGB32, input.World(), output, nullptr,

@@ -39,7 +39,7 @@ inline host::CommandResult RenderThroughHost(host::EffectInstance& instance, Ima
 
 template <class Channel>
 ArgbView<Channel> ViewOf(ImageWorld& world) {
-    return {static_cast<uint8_t*>(world.World()->data), world.Width(), world.Height(),
+    return {reinterpret_cast<uint8_t*>(world.World()->data), world.Width(), world.Height(),
             world.Rowbytes()};
 }
 

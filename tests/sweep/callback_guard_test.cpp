@@ -87,7 +87,7 @@ TEST_F(CallbackGuardTest, AnAllocationFailureInsideACallbackIsAnsweredWithAnErro
          [](PF_InData* in_data, void*, std::optional<FailingNew>& failing) {
              PF_ParamDef def = testing::Definition(PF_Param_CHECKBOX, "Box", 2);
              failing.emplace(1);
-             return PF_ADD_PARAM(in_data, PF_PARAM_APPEND, &def);
+             return PF_ADD_PARAM(in_data, host::kAppendPosition, &def);
          }},
         {"checkout_param", PF_Cmd_SMART_PRE_RENDER,
          [](PF_InData* in_data, void*, std::optional<FailingNew>& failing) {

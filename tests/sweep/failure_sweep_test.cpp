@@ -42,7 +42,7 @@ using testing::FailingNew;
 
 // What every injected host failure answers: a code no host call gives by itself.
 constexpr PF_Err kInjected = PF_Err_INVALID_CALLBACK;
-constexpr A_long kPremiereApplId = A_long(PF_FOURCC('P', 'r', 'M', 'r'));
+constexpr A_long kPremiereApplId = host::FourCharCode('P', 'r', 'M', 'r');
 constexpr A_u_long kDevice = 0;
 
 // The commands, as the table tells them apart.
@@ -212,7 +212,7 @@ CommandSettings WithFailure(CommandSettings settings, int nth) {
 }
 
 std::vector<uint8_t> Bytes(const ImageWorld& world) {
-    const auto* data = static_cast<const uint8_t*>(world.World()->data);
+    const auto* data = reinterpret_cast<const uint8_t*>(world.World()->data);
     return {data, data + std::size_t(world.Rowbytes()) * std::size_t(world.Height())};
 }
 
@@ -457,7 +457,7 @@ class GpuFailureSweep : public FailureSweep {
     // A handle whose set-down could not dispose of it goes back as a host
     // would take it back: through its own handle suite.
     static void DisposeLeftHandle(EffectInstance& instance, void* gpuData) {
-        auto suite = instance.Suites().Find(kPFHandleSuite, kPFHandleSuiteVersion2);
+        auto suite = instance.Suites().Find(kPFHandleSuite, kPFHandleSuiteVersion1);
         static_cast<const PF_HandleSuite1*>(*suite)->host_dispose_handle(
             static_cast<PF_Handle>(gpuData));
     }
