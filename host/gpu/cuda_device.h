@@ -19,7 +19,7 @@ class CudaDevice final : public FrameworkDevice {
     static std::unique_ptr<CudaDevice> Open(int ordinal, std::string& why);
     ~CudaDevice() override;
 
-    // As hostapi/pf_gpu.h describes for CUDA: the ordinal in devicePV, the
+    // As docs/reference-host.md describes for CUDA: the ordinal in devicePV, the
     // host's context in contextPV, the default stream (null) in command_queuePV.
     PF_GPUDeviceInfo Info() const override;
     std::unique_ptr<GpuWorld> NewWorld(int32_t width, int32_t height,
