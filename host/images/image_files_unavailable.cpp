@@ -27,11 +27,16 @@ void WritePng(const ImageWorld&, const std::string& path, int) {
     Unavailable(path, "PNG");
 }
 
-std::vector<uint8_t> EncodeExr(const ImageWorld&, ExrChannels) {
+std::vector<uint8_t> EncodeExr(const ImageWorld&, ExrChannels, std::optional<ExrFrameRate>) {
     Unavailable("an image", "EXR");
 }
 
-void WriteExr(const ImageWorld&, const std::string& path, ExrChannels) {
+void WriteExr(const ImageWorld&, const std::string& path, ExrChannels,
+              std::optional<ExrFrameRate>) {
+    Unavailable(path, "EXR");
+}
+
+std::unique_ptr<ImageWorld> ReadExr(const std::string& path, PixelDepth, int32_t) {
     Unavailable(path, "EXR");
 }
 

@@ -22,6 +22,7 @@ struct RenderOptions {
     std::string contactSheet;
     bool skipExisting = false;  // frames whose file exists are not rendered
     std::string movie;          // also a movie of the frames (.mov or .mp4), for the demo
+    std::optional<int> crf;     // .mp4: H.264's constant rate factor (default 18)
 };
 
 struct DumpOptions {
@@ -29,6 +30,7 @@ struct DumpOptions {
     std::string plugin;
     int frame = 0;
     std::optional<int> downsample;
+    bool pretty = false;  // a key a line, a line per piece or node
 };
 
 int RunRender(const RenderOptions& options);

@@ -37,7 +37,7 @@ int RunDump(const DumpOptions& options) {
     }
     int nonFinite = 0;
     std::cout << RecordJson(ReadRecord(record), options.frame, scene.FrameTime(options.frame),
-                            scene.timeScale, nonFinite);
+                            scene.timeScale, nonFinite, options.pretty);
     if (nonFinite > 0) {
         std::cerr << "tarsivel: warning: " << NonFiniteWarning(nonFinite) << "; written as null\n";
     }

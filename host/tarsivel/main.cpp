@@ -6,6 +6,7 @@
 #include "host/scenes/scene.h"
 #include "host/tarsivel/commands.h"
 #include "host/tarsivel/exit_error.h"
+#include "host/tarsivel/movie_writer.h"
 #include "host/tarsivel/output_files.h"
 #include "host/tarsivel/plugin_session.h"
 
@@ -47,6 +48,12 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 256));
     renderCmd->add_option("--contact-sheet", render.contactSheet,
                           "Also write an image with a grid of evenly spaced frames");
+    renderCmd
+        ->add_option("--crf", render.crf,
+                     "Quality of a .mp4 movie: H.264's constant rate factor, from 0 (lossless, "
+                     "largest) to 51 (smallest); 18 (default) looks like the frames, each 6 more "
+                     "about halves the size")
+        ->check(CLI::Range(0, kMaxCrf));
     renderCmd->add_flag("--skip-existing", render.skipExisting,
                         "Do not render frames whose file already exists (to resume an "
                         "interrupted or shared render); their contact sheet cells stay empty");
@@ -58,6 +65,8 @@ int main(int argc, char** argv) {
     dumpCmd->add_option("--frame", dump.frame, "Frame number")->required();
     dumpCmd->add_option("--downsample", dump.downsample, "Render at 1/N resolution")
         ->check(CLI::Range(1, 16384));
+    dumpCmd->add_flag("--pretty", dump.pretty,
+                      "Indent: a key a line, and a line per piece or node of each list");
     AddPluginOption(*dumpCmd, dump.plugin);
 
     std::string infoPlugin;

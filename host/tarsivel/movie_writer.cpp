@@ -22,7 +22,7 @@ namespace tarsivel::cli {
 
 #if defined(_WIN32)
 
-std::string FindFfmpeg() {
+std::string FindOnPath(const std::string&) {
     return "";
 }
 
@@ -94,18 +94,23 @@ std::vector<std::string> FfmpegArguments(const std::string& ffmpeg, const MovieS
         "-s",         std::to_string(s.width) + "x" + std::to_string(s.height),
         "-framerate", std::to_string(s.timeScale) + "/" + std::to_string(s.timeStep),
         "-i",         "pipe:0"};
+    // The conversion to YUV is made here, with the BT.709 matrix into limited
+    // range, and the frames are tagged with what they then hold; the same tags
+    // go to the encoder for the stream's own colour description.
+    const std::string pixelFormat = mov ? "yuva444p10le" : "yuv420p";
+    const std::string convert = "scale=out_color_matrix=bt709:out_range=tv,format=" + pixelFormat +
+                                ",setparams=range=tv:color_primaries=bt709:color_trc=iec61966-2-"
+                                "1:colorspace=bt709";
+    args.insert(args.end(),
+                {"-vf", mov ? convert : "pad=ceil(iw/2)*2:ceil(ih/2)*2:0:0:black," + convert});
     if (mov) {
-        for (const char* a : {"-c:v", "prores_ks", "-profile:v", "4444", "-pix_fmt", "yuva444p10le",
-                              "-alpha_bits", "16", "-f", "mov"}) {
-            args.emplace_back(a);
-        }
+        args.insert(args.end(), {"-c:v", "prores_ks", "-profile:v", "4444", "-alpha_bits", "16"});
     } else {
-        for (const char* a : {"-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2:0:0:black", "-c:v", "libx264",
-                              "-pix_fmt", "yuv420p", "-crf", "18", "-f", "mp4"}) {
-            args.emplace_back(a);
-        }
+        args.insert(args.end(), {"-c:v", "libx264", "-crf", std::to_string(s.crf)});
     }
-    args.push_back(file);
+    args.insert(args.end(),
+                {"-pix_fmt", pixelFormat, "-color_primaries", "bt709", "-color_trc", "iec61966-2-1",
+                 "-colorspace", "bt709", "-color_range", "tv", "-f", mov ? "mov" : "mp4", file});
     return args;
 }
 
@@ -129,14 +134,80 @@ std::string Tail(int log) {
     return text.empty() ? "" : ": " + text;
 }
 
+struct ProgramRun {
+    int status;          // as waitpid gives it
+    std::string output;  // stdout and stderr together, the last 64 KiB
+};
+
+// `args` as execv takes them, valid while `args` lives.
+std::vector<char*> Argv(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    return argv;
+}
+
+// A pipe to or from the program `args` starts; throws naming it.
+void OpenPipe(int fds[2], const std::vector<std::string>& args) {
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        throw ExitError(kExitUsage,
+                        "cannot start " + args[0] + ": " + std::string(std::strerror(errno)));
+    }
+}
+
+// Runs `args` to its end, without input. Ctrl-C stops it with this process.
+ProgramRun RunProgram(const std::vector<std::string>& args) {
+    std::vector<char*> argv = Argv(args);
+    int fds[2];
+    OpenPipe(fds, args);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_RDONLY);
+        ::dup2(null, 0);
+        ::dup2(fds[1], 1);
+        ::dup2(fds[1], 2);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    if (pid < 0) {
+        ::close(fds[0]);
+        throw ExitError(kExitUsage,
+                        "cannot start " + args[0] + ": " + std::string(std::strerror(errno)));
+    }
+    StopOnInterrupt(pid);
+    ProgramRun run{0, ""};
+    char chunk[4096];
+    for (ssize_t n; (n = ::read(fds[0], chunk, sizeof chunk)) != 0;) {
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        run.output.append(chunk, std::size_t(n));
+        constexpr std::size_t kKept = 64 * 1024;
+        if (run.output.size() > 2 * kKept) {
+            run.output.erase(0, run.output.size() - kKept);
+        }
+    }
+    ::close(fds[0]);
+    while (::waitpid(pid, &run.status, 0) < 0 && errno == EINTR) {
+    }
+    StopOnInterrupt(-1);
+    return run;
+}
+
 }  // namespace
 
-std::string FindFfmpeg() {
+std::string FindOnPath(const std::string& program) {
     const char* path = std::getenv("PATH");
     std::istringstream folders(path != nullptr ? path : "");
     std::string folder;
     while (std::getline(folders, folder, ':')) {
-        const std::string candidate = (fs::path(folder.empty() ? "." : folder) / "ffmpeg").string();
+        const std::string candidate = (fs::path(folder.empty() ? "." : folder) / program).string();
         if (::access(candidate.c_str(), X_OK) == 0 && !fs::is_directory(candidate)) {
             return candidate;
         }
@@ -146,24 +217,20 @@ std::string FindFfmpeg() {
 
 MovieWriter::MovieWriter(const std::string& path, const MovieSettings& settings)
     : path_(path), settings_(settings), output_(path), next_(settings.first) {
-    const std::string ffmpeg = FindFfmpeg();
-    if (ffmpeg.empty()) {
-        throw ExitError(kExitUsage, "writing " + path +
-                                        " needs ffmpeg, which is not on PATH; install it "
-                                        "(Debian: apt-get install ffmpeg) or write frames (.png, "
-                                        ".exr, .raw)");
+    const std::string ffmpeg = FindOnPath("ffmpeg");
+    ffprobe_ = FindOnPath("ffprobe");
+    if (ffmpeg.empty() || ffprobe_.empty()) {
+        throw ExitError(kExitUsage, "writing " + path + " needs " +
+                                        (ffmpeg.empty() ? "ffmpeg" : "ffprobe") +
+                                        ", which is not on PATH; install it (Debian: apt-get "
+                                        "install ffmpeg, which brings ffmpeg and ffprobe) or "
+                                        "write frames (.png, .exr, .raw)");
     }
     const std::vector<std::string> args =
         FfmpegArguments(ffmpeg, settings, output_.TemporaryPath());
-    std::vector<char*> argv;
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv = Argv(args);
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        throw ExitError(kExitUsage, std::string("cannot start ffmpeg: ") + std::strerror(errno));
-    }
+    OpenPipe(fds, args);
     // ffmpeg's messages go to a file that has no name, so nothing is left behind.
     const std::string logName = output_.TemporaryPath() + ".log";
     const int log = ::open(logName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -264,6 +331,57 @@ void MovieWriter::Abandon() {
     turn_.notify_all();
 }
 
+void MovieWriter::CheckWhole(int frames) {
+    const std::string& file = output_.TemporaryPath();
+    const bool mov = settings_.format == OutputFormat::kMov;
+    const int32_t width = mov ? settings_.width : (settings_.width + 1) / 2 * 2;
+    const int32_t height = mov ? settings_.height : (settings_.height + 1) / 2 * 2;
+    std::string why;
+    std::error_code error;
+    if (fs::file_size(file, error) == 0 || error) {
+        why = "it is empty";
+    } else {
+        // Counting packets reads the whole file through its index, without decoding.
+        const ProgramRun probe = RunProgram(
+            {ffprobe_, "-v", "error", "-count_packets", "-select_streams", "v:0", "-show_entries",
+             "stream=width,height,nb_read_packets", "-of", "default=noprint_wrappers=1", file});
+        std::map<std::string, std::string> found;
+        std::string message;
+        std::istringstream lines(probe.output);
+        for (std::string line; std::getline(lines, line);) {
+            const std::size_t equals = line.find('=');
+            const std::string key = equals == std::string::npos ? "" : line.substr(0, equals);
+            if (key == "width" || key == "height" || key == "nb_read_packets") {
+                found[key] = line.substr(equals + 1);
+            } else if (!line.empty()) {
+                message = line;
+            }
+        }
+        // ffprobe names the file it read, which is the temporary one.
+        if (message.rfind(file + ": ", 0) == 0) {
+            message.erase(0, file.size() + 2);
+        }
+        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+        if (!WIFEXITED(probe.status) || WEXITSTATUS(probe.status) != 0 ||
+            found.count("nb_read_packets") == 0) {
+            why = "ffprobe cannot read it" + (message.empty() ? "" : " (" + message + ")");
+        } else if (found["width"] + "x" + found["height"] != size) {
+            why = "it is " + found["width"] + "x" + found["height"] + ", not " + size;
+        } else if (found["nb_read_packets"] != std::to_string(frames)) {
+            why = "it holds " + found["nb_read_packets"] + " of the " + std::to_string(frames) +
+                  " frames";
+        }
+    }
+    if (!why.empty()) {
+        const std::string kept =
+            OutputExists(path_) ? "the existing " + path_ + " is kept" : "no movie was written";
+        const std::string said = Tail(log_);
+        throw ExitError(kExitUsage, "ffmpeg reported success writing " + path_ +
+                                        ", but the movie is not whole: " + why + "; " + kept +
+                                        (said.empty() ? "" : "; ffmpeg's last message" + said));
+    }
+}
+
 void MovieWriter::Finish() {
     std::lock_guard lock(mutex_);
     const int status = StopFfmpeg();
@@ -274,6 +392,7 @@ void MovieWriter::Finish() {
                                                : std::string("killed")) +
                             ") writing " + path_ + Tail(log_));
     }
+    CheckWhole(next_ - settings_.first);
     output_.Commit();
 }
 

@@ -1,9 +1,14 @@
 // Movies through ffmpeg, the way compositors take a rendered rope: frames are
 // piped in frame order, as raw pixels, to one ffmpeg process found on PATH,
-// which writes a temporary file that is put in place once complete.
+// which writes a temporary file that is put in place only once ffprobe, from
+// the same package, finds it whole: ffmpeg can exit 0 with an unfinished file
+// (a full disk while it writes the index), so its exit status is not enough.
 // - .mov: ProRes 4444 with alpha (10-bit), the scene's frame rate.
 // - .mp4: H.264 for previews, composited over black, odd sizes padded with
-//   black to even ones.
+//   black to even ones, at a chosen constant rate factor.
+// Both are tagged as what they hold: BT.709 primaries and matrix, the sRGB
+// transfer curve (the layer's values are written as they are) and limited
+// range (the YUV conversion is made to it).
 #ifndef TARSIVEL_HOST_TARSIVEL_MOVIE_WRITER_H
 #define TARSIVEL_HOST_TARSIVEL_MOVIE_WRITER_H
 
@@ -21,14 +26,19 @@
 
 namespace tarsivel::cli {
 
+// H.264's constant rate factor: lower is better and larger.
+constexpr int kDefaultCrf = 18;
+constexpr int kMaxCrf = 51;
+
 struct MovieSettings {
     OutputFormat format;  // kMov or kMp4
     int32_t width;
     int32_t height;
     uint32_t timeScale;  // frames per second: timeScale / timeStep
     int32_t timeStep;
-    int first;   // the first frame piped
-    int window;  // how far ahead of the next frame to pipe a frame may be rendered
+    int first;              // the first frame piped
+    int window;             // how far ahead of the next frame to pipe a frame may be rendered
+    int crf = kDefaultCrf;  // .mp4: H.264's constant rate factor, 0 (lossless) … 51
 };
 
 // Every failure is an ExitError naming ffmpeg or the file.
@@ -49,7 +59,9 @@ class MovieWriter {
     void Add(int frame, const host::ImageWorld& image);
     // A frame will never come: stops every wait.
     void Abandon();
-    // Ends the input, waits for ffmpeg and puts the movie in place.
+    // Ends the input, waits for ffmpeg, checks that the movie is whole (it
+    // opens, has every frame at the right size) and puts it in place; else
+    // the file it would replace stays and the temporary one is removed.
     void Finish();
 
   private:
@@ -57,8 +69,11 @@ class MovieWriter {
     [[noreturn]] void FailLocked(const std::string& what);
     // Ends ffmpeg's input and waits for it; its wait status.
     int StopFfmpeg();
+    // Throws unless ffprobe finds the temporary file whole.
+    void CheckWhole(int frames);
 
     std::string path_;
+    std::string ffprobe_;
     MovieSettings settings_;
     PendingOutput output_;
     int log_ = -1;  // ffmpeg's messages
@@ -71,8 +86,8 @@ class MovieWriter {
     std::map<int, std::vector<uint8_t>> waiting_;
 };
 
-// Where ffmpeg is on PATH, or "".
-std::string FindFfmpeg();
+// Where `program` (ffmpeg, ffprobe) is on PATH, or "".
+std::string FindOnPath(const std::string& program);
 
 }  // namespace tarsivel::cli
 

@@ -79,15 +79,18 @@ OutputFormat FormatOfPath(const std::string& path, int depth) {
 #endif
 }
 
-std::vector<uint8_t> EncodeFrame(const host::ImageWorld& image, OutputFormat format) {
+std::vector<uint8_t> EncodeFrame(const host::ImageWorld& image, OutputFormat format,
+                                 std::optional<host::ExrFrameRate> rate) {
     const bool eight = image.Depth() == host::PixelDepth::k8;
     switch (format) {
         case OutputFormat::kPng:
             return host::EncodePng(image, eight ? 8 : 16);
         case OutputFormat::kExr:
-            return host::EncodeExr(image, image.Depth() == host::PixelDepth::k32
-                                              ? host::ExrChannels::kFloat
-                                              : host::ExrChannels::kHalf);
+            return host::EncodeExr(image,
+                                   image.Depth() == host::PixelDepth::k32
+                                       ? host::ExrChannels::kFloat
+                                       : host::ExrChannels::kHalf,
+                                   rate);
         case OutputFormat::kMov:
         case OutputFormat::kMp4:
             throw std::logic_error("movies are written by MovieWriter");

@@ -4,9 +4,11 @@
 #define TARSIVEL_HOST_TARSIVEL_OUTPUT_FORMAT_H
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "host/images/exr_io.h"
 #include "host/protocol/image_world.h"
 
 namespace tarsivel::cli {
@@ -27,10 +29,12 @@ const char* ExtensionOf(OutputFormat format);
 
 // The file's bytes of a frame rendered at `depth` bits:
 // - PNG: 8 bits a channel from an 8-bit render, 16 bits from 16 and 32;
-// - OpenEXR: half channels from 8 and 16 bits, 32-bit float from 32;
+// - OpenEXR: half channels from 8 and 16 bits, 32-bit float from 32,
+//   premultiplied, with `rate` as its frame rate when given;
 // - raw: the world as it is.
 // Movies are not frame files: MovieWriter writes them.
-std::vector<uint8_t> EncodeFrame(const host::ImageWorld& image, OutputFormat format);
+std::vector<uint8_t> EncodeFrame(const host::ImageWorld& image, OutputFormat format,
+                                 std::optional<host::ExrFrameRate> rate = std::nullopt);
 
 // A note for the user when the format holds less than the render, or "".
 std::string PrecisionNote(OutputFormat format, int depth);

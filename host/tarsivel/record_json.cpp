@@ -2,6 +2,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <span>
+#include <string>
 
 namespace tarsivel::cli {
 namespace {
@@ -15,31 +18,63 @@ void AppendFloat(std::string& out, float v, int& nonFinite) {
     out += ShortestFloat(v);
 }
 
-void AppendList(std::string& out, const char* key, std::span<const float> values, int& nonFinite) {
-    out += ", \"";
-    out += key;
-    out += "\": [";
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i > 0) {
-            out += ", ";
-        }
-        AppendFloat(out, values[i], nonFinite);
+// One object, either on one line or, pretty, a key a line with each list
+// broken into a line per piece or node.
+class ObjectWriter {
+  public:
+    ObjectWriter(std::string& out, bool pretty, int& nonFinite)
+        : out_(out), pretty_(pretty), nonFinite_(nonFinite) {
+        out_ += pretty_ ? "{\n  " : "{";
     }
-    out += "]";
-}
+    void Key(const char* key) {
+        if (!first_) {
+            out_ += pretty_ ? ",\n  " : ", ";
+        }
+        first_ = false;
+        out_ += "\"";
+        out_ += key;
+        out_ += "\": ";
+    }
+    void Integer(const char* key, int64_t v) {
+        Key(key);
+        out_ += std::to_string(v);
+    }
+    void String(const char* key, const char* v) {
+        Key(key);
+        out_ += "\"";
+        out_ += v;
+        out_ += "\"";
+    }
+    void Bool(const char* key, bool v) {
+        Key(key);
+        out_ += v ? "true" : "false";
+    }
+    void Scalar(const char* key, float v) {
+        Key(key);
+        AppendFloat(out_, v, nonFinite_);
+    }
+    // `group`: the values of one piece or node, a line of their own when pretty.
+    void List(const char* key, std::span<const float> values, std::size_t group) {
+        Key(key);
+        out_ += "[";
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (pretty_ && i % group == 0) {
+                out_ += i == 0 ? "\n    " : ",\n    ";
+            } else if (i > 0) {
+                out_ += ", ";
+            }
+            AppendFloat(out_, values[i], nonFinite_);
+        }
+        out_ += pretty_ && !values.empty() ? "\n  ]" : "]";
+    }
+    void End() { out_ += pretty_ ? "\n}\n" : "}\n"; }
 
-void AppendScalar(std::string& out, const char* key, float v, int& nonFinite) {
-    out += ", \"";
-    out += key;
-    out += "\": ";
-    AppendFloat(out, v, nonFinite);
-}
-
-void AppendBool(std::string& out, const char* key, bool v) {
-    out += ", \"";
-    out += key;
-    out += v ? "\": true" : "\": false";
-}
+  private:
+    std::string& out_;
+    bool pretty_;
+    int& nonFinite_;
+    bool first_ = true;
+};
 
 }  // namespace
 
@@ -70,23 +105,26 @@ std::string ShortestFloat(float value) {
 }
 
 std::string RecordJson(const RecordLists& record, int32_t frame, int32_t currentTime,
-                       uint32_t timeScale, int& nonFinite) {
-    std::string out = "{\"format\": \"tarsivel-record/1\", \"frame\": " + std::to_string(frame) +
-                      ", \"current_time\": " + std::to_string(currentTime) +
-                      ", \"time_scale\": " + std::to_string(timeScale);
-    AppendList(out, "points", record.points, nonFinite);
-    AppendList(out, "segThickness", record.segThickness, nonFinite);
-    AppendList(out, "nodePoints", record.nodePoints, nonFinite);
-    AppendList(out, "nodeThickness", record.nodeThickness, nonFinite);
-    AppendBool(out, "showNodes", record.showNodes);
-    AppendBool(out, "compositeOnOriginal", record.compositeOnOriginal);
-    AppendScalar(out, "thicknessStart", record.thicknessStart, nonFinite);
-    AppendScalar(out, "thicknessEnd", record.thicknessEnd, nonFinite);
-    AppendScalar(out, "colorA", record.colorA, nonFinite);
-    AppendScalar(out, "colorR", record.colorR, nonFinite);
-    AppendScalar(out, "colorG", record.colorG, nonFinite);
-    AppendScalar(out, "colorB", record.colorB, nonFinite);
-    out += "}\n";
+                       uint32_t timeScale, int& nonFinite, bool pretty) {
+    std::string out;
+    ObjectWriter json(out, pretty, nonFinite);
+    json.String("format", "tarsivel-record/1");
+    json.Integer("frame", frame);
+    json.Integer("current_time", currentTime);
+    json.Integer("time_scale", timeScale);
+    json.List("points", record.points, 4);
+    json.List("segThickness", record.segThickness, 2);
+    json.List("nodePoints", record.nodePoints, 2);
+    json.List("nodeThickness", record.nodeThickness, 1);
+    json.Bool("showNodes", record.showNodes);
+    json.Bool("compositeOnOriginal", record.compositeOnOriginal);
+    json.Scalar("thicknessStart", record.thicknessStart);
+    json.Scalar("thicknessEnd", record.thicknessEnd);
+    json.Scalar("colorA", record.colorA);
+    json.Scalar("colorR", record.colorR);
+    json.Scalar("colorG", record.colorG);
+    json.Scalar("colorB", record.colorB);
+    json.End();
     return out;
 }
 

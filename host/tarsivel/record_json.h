@@ -1,5 +1,6 @@
 // The pre-render record as JSON, for `tarsivel dump`: keys in a fixed order and
-// every float in its shortest form that reads back to the same 32-bit value.
+// every float in its shortest form that reads back to the same 32-bit value
+// (the fields are described in docs/scenes.md).
 #ifndef TARSIVEL_HOST_TARSIVEL_RECORD_JSON_H
 #define TARSIVEL_HOST_TARSIVEL_RECORD_JSON_H
 
@@ -10,9 +11,10 @@
 
 namespace tarsivel::cli {
 
-// Non-finite values are written as null and counted in `nonFinite`.
+// Non-finite values are written as null and counted in `nonFinite`. One
+// line, or `pretty`: a key a line and a line per piece or node of each list.
 std::string RecordJson(const RecordLists& record, int32_t frame, int32_t currentTime,
-                       uint32_t timeScale, int& nonFinite);
+                       uint32_t timeScale, int& nonFinite, bool pretty = false);
 
 // How many of the record's float values are not finite.
 int CountNonFinite(const RecordLists& record);

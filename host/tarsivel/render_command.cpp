@@ -178,6 +178,10 @@ RenderPlan Plan(const RenderOptions& options, const host::Scene& scene) {
     if (IsMovie(plan.format) && HasFrameNumber(plan.pattern)) {
         throw ExitError(kExitUsage, plan.pattern + ": a movie is one file; its name takes no #");
     }
+    if (options.crf && plan.format != OutputFormat::kMp4) {
+        throw ExitError(kExitUsage, "--crf sets the quality of a .mp4 movie, and " + plan.pattern +
+                                        " is not one; name the output .mp4 or leave --crf out");
+    }
     if (IsMovie(plan.format) && options.skipExisting) {
         throw ExitError(kExitUsage, "--skip-existing applies to frame files, not to movies");
     }
@@ -330,7 +334,7 @@ int RunRender(const RenderOptions& options) {
         movie = std::make_unique<MovieWriter>(
             moviePath, MovieSettings{FormatOfPath(moviePath, scene.depth), scene.OutputWidth(),
                                      scene.OutputHeight(), scene.timeScale, scene.timeStep,
-                                     plan.first, 2 * jobs});
+                                     plan.first, 2 * jobs, options.crf.value_or(kDefaultCrf)});
     }
 
     Progress progress(plan.first, plan.last);
@@ -368,7 +372,9 @@ int RunRender(const RenderOptions& options) {
                     return;
                 }
                 if (!IsMovie(plan.format)) {
-                    WriteOutput(path, EncodeFrame(*outcome.image, plan.format));
+                    WriteOutput(path,
+                                EncodeFrame(*outcome.image, plan.format,
+                                            host::ExrFrameRate{scene.timeScale, scene.timeStep}));
                 }
                 if (movie) {
                     movie->Add(frame, *outcome.image);

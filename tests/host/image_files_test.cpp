@@ -2,6 +2,8 @@
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
 #include <ImfInputFile.h>
+#include <ImfOutputFile.h>
+#include <ImfStandardAttributes.h>
 #include <png.h>
 
 #include <gtest/gtest.h>
@@ -166,12 +168,16 @@ TEST_F(ImageFilesTest, UnreadableAndUnwritableFilesAreReportedNotFatal) {
     EXPECT_THROW(WriteExr(world, Path("no/such/dir.exr")), std::runtime_error);
 }
 
-TEST_F(ImageFilesTest, ExrHoldsTheWorldsFloatChannelsExactly) {
+// The format's alpha is associated: colour is stored multiplied by alpha.
+TEST_F(ImageFilesTest, ExrHoldsTheWorldsFloatChannelsPremultiplied) {
     ImageWorld sixteen(5, 3, PixelDepth::k16, 2);
     FillPattern(sixteen);
+    sixteen.WriteFloat(2, 1, PF_PixelFloat{0.5f, 1.0f, 0.5f, 0.25f});
     ImageWorld wide(5, 3, PixelDepth::k32);
     FillPattern(wide);
     wide.WriteFloat(4, 2, PF_PixelFloat{0.125f, 3.5f, -1.0f, 1e-8f});  // kept unclamped
+    // A half-covered rope edge: straight 1.0, 0.502, 0.251 at alpha 0.5.
+    wide.WriteFloat(3, 1, PF_PixelFloat{0.5f, 1.0f, 0.502f, 0.251f});
     for (const ImageWorld* world : {&sixteen, &wide}) {
         WriteExr(*world, Path("frame.exr"));
         Imf::InputFile file(Path("frame.exr").c_str());
@@ -200,12 +206,143 @@ TEST_F(ImageFilesTest, ExrHoldsTheWorldsFloatChannelsExactly) {
             for (int32_t x = 0; x < 5; ++x) {
                 const PF_PixelFloat p = world->ReadFloat(x, y);
                 const size_t n = size_t(y) * 5 + size_t(x);
-                EXPECT_EQ(r[n], p.red);
-                EXPECT_EQ(g[n], p.green);
-                EXPECT_EQ(b[n], p.blue);
+                EXPECT_EQ(r[n], p.red * p.alpha);
+                EXPECT_EQ(g[n], p.green * p.alpha);
+                EXPECT_EQ(b[n], p.blue * p.alpha);
                 EXPECT_EQ(a[n], p.alpha);
             }
         }
+    }
+    EXPECT_EQ(ReadExr(Path("frame.exr"), PixelDepth::k32)->ReadFloat(3, 1).green, 0.502f);
+    WriteExr(wide, Path("edge.exr"));
+    Imf::InputFile edge(Path("edge.exr").c_str());
+    std::vector<float> g(15);
+    Imf::FrameBuffer frame;
+    frame.insert("G", Imf::Slice(Imf::FLOAT, reinterpret_cast<char*>(g.data()), sizeof(float),
+                                 5 * sizeof(float)));
+    edge.setFrameBuffer(frame);
+    edge.readPixels(0, 2);
+    EXPECT_EQ(g[8], 0.251f);
+}
+
+// What a written frame holds comes back, straight again, at every depth; where
+// nothing covers a pixel its colour is gone, as the format stores it.
+TEST_F(ImageFilesTest, ExrReadBackIsStraightAndRoundTrips) {
+    ImageWorld wide(6, 4, PixelDepth::k32);
+    for (int32_t y = 0; y < 4; ++y) {
+        for (int32_t x = 0; x < 6; ++x) {
+            wide.WriteFloat(x, y,
+                            PF_PixelFloat{0.25f + 0.125f * float(y), float(x) / 5.0f,
+                                          0.9f - 0.2f * float(y), float(x + y) / 8.0f});
+        }
+    }
+    wide.WriteFloat(5, 3, PF_PixelFloat{0.0f, 0.7f, 0.7f, 0.7f});
+    WriteExr(wide, Path("wide.exr"));
+    const auto back = ReadExr(Path("wide.exr"), PixelDepth::k32);
+    ASSERT_EQ(back->Width(), 6);
+    ASSERT_EQ(back->Height(), 4);
+    ImageWorld sixteen(6, 4, PixelDepth::k16);
+    FillPattern(sixteen);  // alpha from 1 down to 1/24
+    WriteExr(sixteen, Path("sixteen.exr"), ExrChannels::kHalf);
+    const auto sixteenBack = ReadExr(Path("sixteen.exr"), PixelDepth::k16);
+    for (int32_t y = 0; y < 4; ++y) {
+        for (int32_t x = 0; x < 6; ++x) {
+            const bool covered = x != 5 || y != 3;
+            const PF_PixelFloat p = wide.ReadFloat(x, y), q = back->ReadFloat(x, y);
+            EXPECT_EQ(q.alpha, p.alpha);
+            EXPECT_NEAR(q.red, covered ? p.red : 0.0f, 1e-6f) << x << "," << y;
+            EXPECT_NEAR(q.green, covered ? p.green : 0.0f, 1e-6f) << x << "," << y;
+            EXPECT_NEAR(q.blue, covered ? p.blue : 0.0f, 1e-6f) << x << "," << y;
+            const PF_PixelFloat s16 = sixteen.ReadFloat(x, y);
+            const PF_PixelFloat b16 = sixteenBack->ReadFloat(x, y);
+            EXPECT_NEAR(b16.alpha, s16.alpha, 1e-3f);
+            EXPECT_NEAR(b16.red, s16.red, 2e-3f) << x << "," << y;
+            EXPECT_NEAR(b16.green, s16.green, 2e-3f) << x << "," << y;
+            EXPECT_NEAR(b16.blue, s16.blue, 2e-3f) << x << "," << y;
+        }
+    }
+    EXPECT_TRUE(sixteenBack->PaddingIntact());
+}
+
+TEST_F(ImageFilesTest, ExrNamesItsPrimariesAndTheFramesRate) {
+    ImageWorld world(2, 2, PixelDepth::k32);
+    const std::pair<ExrFrameRate, Imf::Rational> rates[] = {
+        {{3000, 100}, {30, 1}},
+        {{2997, 100}, {2997, 100}},
+        {{30000, 1001}, {30000, 1001}},
+    };
+    for (const auto& [rate, expected] : rates) {
+        WriteExr(world, Path("f.exr"), ExrChannels::kFloat, rate);
+        Imf::InputFile file(Path("f.exr").c_str());
+        ASSERT_TRUE(Imf::hasFramesPerSecond(file.header()));
+        EXPECT_EQ(Imf::framesPerSecond(file.header()).n, expected.n);
+        EXPECT_EQ(Imf::framesPerSecond(file.header()).d, expected.d);
+        ASSERT_TRUE(Imf::hasChromaticities(file.header()));
+        const Imf::Chromaticities c = Imf::chromaticities(file.header());
+        EXPECT_EQ(c.green, Imath::V2f(0.30f, 0.60f));
+        EXPECT_EQ(c.blue, Imath::V2f(0.15f, 0.06f));
+        EXPECT_EQ(c.white, Imath::V2f(0.3127f, 0.3290f));
+    }
+    WriteExr(world, Path("still.exr"));  // a still has no rate
+    EXPECT_FALSE(Imf::hasFramesPerSecond(Imf::InputFile(Path("still.exr").c_str()).header()));
+}
+
+// A file of given channels and windows, each channel filled with `value`.
+void WriteExrFile(const std::string& path, const Imath::Box2i& display, const Imath::Box2i& data,
+                  const std::vector<std::pair<const char*, float>>& channels) {
+    Imf::Header header(display, data);
+    const size_t width = size_t(data.max.x - data.min.x + 1);
+    const size_t height = size_t(data.max.y - data.min.y + 1);
+    std::vector<std::vector<float>> planes;
+    Imf::FrameBuffer frame;
+    for (const auto& [name, value] : channels) {
+        header.channels().insert(name, Imf::Channel(Imf::FLOAT));
+        planes.emplace_back(width * height, value);
+        frame.insert(name, Imf::Slice::Make(Imf::FLOAT, planes.back().data(), data));
+    }
+    Imf::OutputFile file(path.c_str(), header);
+    file.setFrameBuffer(frame);
+    file.writePixels(int(height));
+}
+
+TEST_F(ImageFilesTest, ExrFilesFromElsewhereAreReadAsTheirDisplayWindowShows) {
+    const Imath::Box2i display({0, 0}, {3, 2});
+    // Only Y: grey; no A: opaque.
+    WriteExrFile(Path("grey.exr"), display, display, {{"Y", 0.25f}});
+    const PF_PixelFloat grey = ReadExr(Path("grey.exr"), PixelDepth::k32)->ReadFloat(3, 2);
+    EXPECT_EQ(grey.alpha, 1.0f);
+    EXPECT_EQ(grey.red, 0.25f);
+    EXPECT_EQ(grey.blue, 0.25f);
+    // A data window of one pixel, partly outside: the rest is transparent.
+    WriteExrFile(Path("small.exr"), display, Imath::Box2i({1, 1}, {4, 1}),
+                 {{"R", 0.4f}, {"G", 0.2f}, {"B", 0.1f}, {"A", 0.5f}});
+    const auto small = ReadExr(Path("small.exr"), PixelDepth::k32);
+    EXPECT_EQ(small->Width(), 4);
+    EXPECT_EQ(small->ReadFloat(0, 1).alpha, 0.0f);
+    EXPECT_EQ(small->ReadFloat(2, 0).alpha, 0.0f);
+    EXPECT_EQ(small->ReadFloat(3, 1).alpha, 0.5f);
+    EXPECT_EQ(small->ReadFloat(3, 1).red, 0.8f);
+    // Alpha 0 with colour (light that adds): the colour is kept.
+    WriteExrFile(Path("glow.exr"), display, display, {{"R", 0.3f}, {"A", 0.0f}});
+    EXPECT_EQ(ReadExr(Path("glow.exr"), PixelDepth::k32)->ReadFloat(0, 0).red, 0.3f);
+
+    // A header that claims a huge picture is refused before any pixel memory is taken.
+    WriteExrFile(Path("huge.exr"), Imath::Box2i({0, 0}, {19999, 19999}),
+                 Imath::Box2i({0, 0}, {0, 0}), {{"R", 1.0f}});
+    try {
+        ReadExr(Path("huge.exr"), PixelDepth::k32);
+        ADD_FAILURE() << "read";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("huge.exr is 20000 × 20000 pixels; at most 16384"),
+                  std::string::npos)
+            << e.what();
+    }
+    std::ofstream(Path("text.exr")) << "not an image";
+    try {
+        ReadExr(Path("text.exr"), PixelDepth::k8);
+        ADD_FAILURE() << "read";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("text.exr"), std::string::npos) << e.what();
     }
 }
 

@@ -10,6 +10,7 @@
 #include <OpenEXR/ImfChannelList.h>
 #include <OpenEXR/ImfHeader.h>
 #include <OpenEXR/ImfRgbaFile.h>
+#include <OpenEXR/ImfStandardAttributes.h>
 
 #include <chrono>
 #include <cmath>
@@ -166,15 +167,30 @@ TEST_F(CliTest, RendersEveryDepthToTheSameRope) {
     d32.setFrameBuffer(pixels.data(), 1, 96);
     d32.readPixels(box.min.y, box.max.y);
     int drawn = 0;
+    int edges = 0;
     for (int32_t y = 0; y < 64; ++y) {
         for (int32_t x = 0; x < 96; ++x) {
-            const float a = float(pixels[std::size_t(y * 96 + x)].a);
+            const Imf::Rgba& p = pixels[std::size_t(y * 96 + x)];
+            const float a = float(p.a);
             drawn += a > 0.5f;
+            edges += a > 0.1f && a < 0.9f;
             EXPECT_NEAR(d8->ReadFloat(x, y).alpha, a, 1.0f / 255.0f + 1e-3f);
             EXPECT_NEAR(d16->ReadFloat(x, y).alpha, a, 1e-3f);
+            // The file's colour is associated with its alpha; the PNG's is straight.
+            const PF_PixelFloat straight = d16->ReadFloat(x, y);
+            EXPECT_NEAR(float(p.r), straight.red * straight.alpha, 2e-3f) << x << "," << y;
+            EXPECT_NEAR(float(p.b), straight.blue * straight.alpha, 2e-3f) << x << "," << y;
         }
     }
     EXPECT_GT(drawn, 100);
+    EXPECT_GT(edges, 10);  // half-covered pixels, where straight and associated differ
+    // The primaries the values are in, and the scene's 3000 / 100 frames a second.
+    ASSERT_TRUE(Imf::hasChromaticities(d32.header()));
+    EXPECT_EQ(Imf::chromaticities(d32.header()).white, Imath::V2f(0.3127f, 0.3290f));
+    EXPECT_EQ(Imf::chromaticities(d32.header()).red, Imath::V2f(0.64f, 0.33f));
+    ASSERT_TRUE(Imf::hasFramesPerSecond(d32.header()));
+    EXPECT_EQ(Imf::framesPerSecond(d32.header()).n, 30);
+    EXPECT_EQ(Imf::framesPerSecond(d32.header()).d, 1u);
 }
 
 // A known-good frame, looked at once: the rope resting on its floor mask, with
@@ -296,6 +312,18 @@ TEST_F(CliTest, DumpMatchesTheRecordOfTheHostDrivenDirectly) {
     const CliRun dump = Tarsivel("dump " + scene + " --frame 3");
     ASSERT_EQ(dump.code, 0) << dump.err;
     const nlohmann::json record = nlohmann::json::parse(dump.out);
+    // --pretty is the same document, a key a line and a line per piece.
+    const CliRun pretty = Tarsivel("dump " + scene + " --frame 3 --pretty");
+    ASSERT_EQ(pretty.code, 0) << pretty.err;
+    EXPECT_EQ(nlohmann::json::parse(pretty.out), record);
+    EXPECT_EQ(std::count(dump.out.begin(), dump.out.end(), '\n'), 1);
+    std::istringstream lines(pretty.out);
+    std::string line;
+    while (std::getline(lines, line) && line != "  \"points\": [") {
+    }
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(std::count(line.begin(), line.end(), ','), 4) << line;  // four values and a comma
+    EXPECT_EQ(pretty.out.find("\"showNodes\""), pretty.out.find("\n  \"showNodes\"") + 3);
     EXPECT_EQ(record["format"], "tarsivel-record/1");
     EXPECT_EQ(record["current_time"], 300);
     EXPECT_EQ(record.begin().key(), "colorA");  // (the library sorts keys; order is checked below)
@@ -626,6 +654,9 @@ TEST_F(CliTest, StatusLineOnATerminalOnlyAndOneLineAFrameElsewhere) {
 
 class MovieTest : public CliTest {
   protected:
+    // Range, matrix, transfer and primaries, in ffprobe's order.
+    static constexpr const char* kColourTags =
+        "color_range,color_space,color_transfer,color_primaries";
     // 95 × 63 pixels, 24 frames a second: odd sizes for the H.264 padding.
     std::string OddScene() {
         return Scene("odd.json", R"({"format": "tarsivel-scene/1",
@@ -682,6 +713,7 @@ TEST_F(MovieTest, ProResWithAlphaHoldsTheFramesInOrder) {
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(Probe(dir / "rope.mov", "codec_name,profile,width,height,r_frame_rate,nb_frames"),
               "prores,4444,95,63,24/1,10");
+    EXPECT_EQ(Probe(dir / "rope.mov", kColourTags), "tv,bt709,iec61966-2-1,bt709");
     const std::string decoded = Decode(dir / "rope.mov", "rgba64le");
     ASSERT_EQ(decoded.size(), std::size_t(10 * 95 * 63 * 8));
     double sum = 0;
@@ -710,6 +742,7 @@ TEST_F(MovieTest, H264PreviewIsCompositedOverBlackAndPaddedToEvenSizes) {
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(Probe(dir / "demo.mp4", "codec_name,width,height,r_frame_rate,nb_frames"),
               "h264,240,136,30/1,6");
+    EXPECT_EQ(Probe(dir / "demo.mp4", kColourTags), "tv,bt709,iec61966-2-1,bt709");
     const std::string decoded = Decode(dir / "demo.mp4", "rgb24");
     ASSERT_EQ(decoded.size(), std::size_t(6 * 240 * 136 * 3));
     double squares = 0;
@@ -752,6 +785,96 @@ TEST_F(MovieTest, AMissingOrFailingFfmpegIsNamedAndLeavesNoMovie) {
                     name.find(".mp4") == std::string::npos)
             << name;
     }
+}
+
+// ffmpeg's exit status is not trusted: a movie replaces the old one only once
+// it opens with every frame at its size.
+TEST_F(MovieTest, AMovieThatIsNotWholeNeverReplacesTheOldOne) {
+    const std::string scene = OddScene();
+    const fs::path movie = dir / "rope.mp4";
+    std::ofstream(movie) << "the good movie";
+    std::string ffmpeg = Run("command -v", "ffmpeg").out;
+    ffmpeg.erase(ffmpeg.find_last_not_of('\n') + 1);
+    ASSERT_FALSE(ffmpeg.empty());
+    // A complete movie of 3 frames where 10 are rendered.
+    ASSERT_EQ(std::system(("ffmpeg -v error -f lavfi -i testsrc=s=96x64:r=24 -frames:v 3 " +
+                           (dir / "three.mp4").string())
+                              .c_str()),
+              0);
+    struct StandIn {
+        const char* why;
+        std::string script;
+        const char* said;  // what ffmpeg's last message was
+    };
+    const StandIn standIns[] = {
+        {"it is empty", "cat >/dev/null\nexit 0\n", ""},
+        // As on a full disk: the index at the end is never written, yet the exit status is 0.
+        {"ffprobe cannot read it",
+         "for last; do :; done\n" + ffmpeg +
+             " \"$@\" || exit\ntruncate -s $(($(stat -c %s \"$last\") / 2)) \"$last\"\n"
+             "echo 'Error writing trailer' >&2\nexit 0\n",
+         "Error writing trailer"},
+        {"it holds 3 of the 10 frames",
+         "for last; do :; done\ncat >/dev/null\ncp " + (dir / "three.mp4").string() +
+             " \"$last\"\n",
+         ""},
+    };
+    fs::create_directories(dir / "stand-in");
+    for (const StandIn& standIn : standIns) {
+        std::ofstream(dir / "stand-in/ffmpeg") << "#!/bin/sh\n" << standIn.script;
+        fs::permissions(dir / "stand-in/ffmpeg", fs::perms::owner_all);
+        const CliRun run = Tarsivel("render " + scene + " -o " + movie.string(),
+                                    "PATH=" + (dir / "stand-in").string() + ":/usr/bin:/bin");
+        EXPECT_EQ(run.code, 2) << standIn.why;
+        EXPECT_NE(run.err.find("the movie is not whole: " + std::string(standIn.why)),
+                  std::string::npos)
+            << run.err;
+        EXPECT_NE(run.err.find("the existing " + movie.string() + " is kept"), std::string::npos)
+            << run.err;
+        EXPECT_NE(run.err.find(standIn.said), std::string::npos) << run.err;
+        EXPECT_EQ(Slurp(movie), "the good movie") << standIn.why;
+        for (const auto& entry : fs::directory_iterator(dir)) {
+            EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
+                << entry.path();
+        }
+    }
+    // Where there was no movie, none is left.
+    const CliRun fresh = Tarsivel("render " + scene + " -o " + (dir / "new.mp4").string(),
+                                  "PATH=" + (dir / "stand-in").string() + ":/usr/bin:/bin");
+    EXPECT_EQ(fresh.code, 2);
+    EXPECT_NE(fresh.err.find("no movie was written"), std::string::npos) << fresh.err;
+    EXPECT_FALSE(fs::exists(dir / "new.mp4"));
+
+    // Without ffprobe nothing could be checked, so nothing is rendered.
+    fs::create_directories(dir / "ffmpeg-only");
+    fs::create_symlink(ffmpeg, dir / "ffmpeg-only/ffmpeg");
+    const CliRun noProbe = Tarsivel("render " + scene + " -o " + movie.string(),
+                                    "PATH=" + (dir / "ffmpeg-only").string());
+    EXPECT_EQ(noProbe.code, 2);
+    EXPECT_NE(noProbe.err.find("needs ffprobe, which is not on PATH"), std::string::npos)
+        << noProbe.err;
+    EXPECT_EQ(Slurp(movie), "the good movie");
+}
+
+TEST_F(MovieTest, CrfSetsThePreviewsQualityWithinItsRange) {
+    const std::string scene = OddScene();
+    const std::string out = " -o " + (dir / "q.mp4").string();
+    ASSERT_EQ(Tarsivel("render " + scene + " --crf 0" + out).code, 0);
+    const auto lossless = fs::file_size(dir / "q.mp4");
+    ASSERT_EQ(Tarsivel("render " + scene + " --crf 40" + out).code, 0);
+    EXPECT_LT(fs::file_size(dir / "q.mp4") * 2, lossless);
+    for (const char* bad : {"-1", "52", "high"}) {
+        const CliRun run = Tarsivel("render " + scene + " --crf " + bad + out);
+        EXPECT_EQ(run.code, 2) << bad;
+        EXPECT_NE(run.err.find("--crf"), std::string::npos) << run.err;
+    }
+    const CliRun frames =
+        Tarsivel("render " + scene + " --crf 20 -o " + (dir / "f_#.png").string());
+    EXPECT_EQ(frames.code, 2);
+    EXPECT_NE(frames.err.find("--crf sets the quality of a .mp4 movie"), std::string::npos)
+        << frames.err;
+    EXPECT_FALSE(fs::exists(dir / "f_0.png"));
+    EXPECT_NE(Tarsivel("render --help").out.find("--crf"), std::string::npos);
 }
 
 TEST_F(MovieTest, InterruptedMovieLeavesNothing) {
