@@ -19,6 +19,10 @@ std::unique_ptr<ImageWorld> ReadPng(const std::string& path, PixelDepth, int32_t
     Unavailable(path, "PNG");
 }
 
+std::unique_ptr<ImageWorld> ReadPngOfSize(const std::string& path, PixelDepth, int32_t, int32_t) {
+    Unavailable(path, "PNG");
+}
+
 std::vector<uint8_t> EncodePng(const ImageWorld&, int) {
     Unavailable("an image", "PNG");
 }

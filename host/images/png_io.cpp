@@ -245,10 +245,9 @@ std::vector<png_bytep> RowPointers(std::vector<uint8_t>& pixels, size_t rowbytes
     return pointers;
 }
 
-}  // namespace
-
-std::unique_ptr<ImageWorld> ReadPng(const std::string& path, PixelDepth depth,
-                                    int32_t rowPaddingBytes) {
+// `required`: the width and height the file must have, or null for any.
+std::unique_ptr<ImageWorld> ReadChecked(const std::string& path, PixelDepth depth,
+                                        int32_t rowPaddingBytes, const int32_t* required) {
     File file = Open(path, "rb");
     PngStructs structs(PngMode::kRead);
     if (!structs.Valid()) {
@@ -264,6 +263,12 @@ std::unique_ptr<ImageWorld> ReadPng(const std::string& path, PixelDepth depth,
         header.height > 0x7FFFFFu) {
         throw std::runtime_error("cannot read " + path + ": unsupported layout");
     }
+    if (required != nullptr &&
+        (header.width != png_uint_32(required[0]) || header.height != png_uint_32(required[1]))) {
+        throw PngSizeError(path + " is " + std::to_string(header.width) + " × " +
+                           std::to_string(header.height) + " pixels, not " +
+                           std::to_string(required[0]) + " × " + std::to_string(required[1]));
+    }
     std::vector<uint8_t> pixels(header.rowbytes * header.height);
     std::vector<png_bytep> rows = RowPointers(pixels, header.rowbytes, header.height);
     if (!ReadImage(structs.Png(), structs.Info(), rows.data())) {
@@ -274,6 +279,19 @@ std::unique_ptr<ImageWorld> ReadPng(const std::string& path, PixelDepth depth,
                                      static_cast<int32_t>(header.height), depth, rowPaddingBytes);
     DecodeInto(*world, pixels, header.rowbytes, header.bitDepth);
     return world;
+}
+
+}  // namespace
+
+std::unique_ptr<ImageWorld> ReadPng(const std::string& path, PixelDepth depth,
+                                    int32_t rowPaddingBytes) {
+    return ReadChecked(path, depth, rowPaddingBytes, nullptr);
+}
+
+std::unique_ptr<ImageWorld> ReadPngOfSize(const std::string& path, PixelDepth depth, int32_t width,
+                                          int32_t height) {
+    const int32_t required[2] = {width, height};
+    return ReadChecked(path, depth, 16, required);
 }
 
 std::vector<uint8_t> EncodePng(const ImageWorld& world, int bitsPerChannel) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,18 @@ namespace tarsivel::host {
 // std::runtime_error, naming the file, when it cannot be read.
 std::unique_ptr<ImageWorld> ReadPng(const std::string& path, PixelDepth depth,
                                     int32_t rowPaddingBytes = 16);
+
+// A PNG file whose size is not the one required.
+class PngSizeError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// As ReadPng, for a file that must be `width` × `height` pixels: one of
+// another size is refused with PngSizeError once its header is read, before
+// any pixel is decoded or any memory is set aside for them.
+std::unique_ptr<ImageWorld> ReadPngOfSize(const std::string& path, PixelDepth depth, int32_t width,
+                                          int32_t height);
 
 // The world as an RGBA PNG of 8 or 16 bits a channel. Throws
 // std::invalid_argument for another bit count.

@@ -62,17 +62,15 @@ std::unique_ptr<ImageWorld> MakeBackground(const Scene& scene, int32_t downsampl
         world->Fill(
             {bg.rgba[3] / 255.0f, bg.rgba[0] / 255.0f, bg.rgba[1] / 255.0f, bg.rgba[2] / 255.0f});
     } else if (bg.kind == SceneBackground::Kind::Image) {
+        // Of the layer's size, which the file's header must state before anything is decoded.
         std::unique_ptr<ImageWorld> image;
         try {
-            image = ReadPng(bg.imagePath, PixelDepth::k32);
+            image = ReadPngOfSize(bg.imagePath, PixelDepth::k32, scene.width, scene.height);
+        } catch (const PngSizeError& e) {
+            throw SceneError(scene.path + ": layer.background.image: " + e.what() +
+                             ", the layer's size");
         } catch (const std::exception& e) {
             throw SceneError(scene.path + ": layer.background.image: " + e.what());
-        }
-        if (image->Width() != scene.width || image->Height() != scene.height) {
-            throw SceneError(scene.path + ": layer.background.image: " + bg.imagePath + " is " +
-                             std::to_string(image->Width()) + " × " +
-                             std::to_string(image->Height()) + ", the layer is " +
-                             std::to_string(scene.width) + " × " + std::to_string(scene.height));
         }
         Reduce(*image, downsample, *world);
     }

@@ -2,6 +2,7 @@
 
 #include "host/protocol/param_store.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -10,7 +11,7 @@
 #include <initializer_list>
 #include <limits>
 #include <set>
-#include <sstream>
+#include <vector>
 
 namespace tarsivel::host {
 namespace {
@@ -405,6 +406,58 @@ std::string WithoutTag(const std::string& message) {
                : message;
 }
 
+// The parser takes a NUL byte for the end of the text, so a document followed
+// by one and anything at all would pass; JSON allows only white space there.
+// A NUL inside the document ends it early, which the parser refuses, so any
+// NUL left in a parsed text lies after the document.
+void RequireNothingAfterTheDocument(const std::string& text, const std::string& path) {
+    const std::size_t nul = text.find('\0');
+    if (nul == std::string::npos) {
+        return;
+    }
+    const std::size_t line = std::size_t(std::count(text.begin(), text.begin() + long(nul), '\n'));
+    const std::size_t lineStart = text.rfind('\n', nul);
+    const std::size_t column = lineStart == std::string::npos ? nul + 1 : nul - lineStart;
+    throw SceneError(path + ": not valid JSON: a NUL byte follows the document at line " +
+                     std::to_string(line + 1) + ", column " + std::to_string(column) +
+                     "; a scene file holds one JSON document and nothing after it but white "
+                     "space");
+}
+
+// The whole file, refused beyond kMaxSceneFileBytes without reading further.
+std::string ReadSceneBytes(const std::string& path) {
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    const std::string tooLarge = path + ": the scene file is larger than " +
+                                 std::to_string(kMaxSceneFileBytes / kMiB) +
+                                 " MiB, the most a scene file may hold; a scene is a few kB of "
+                                 "JSON: name the scene file";
+    std::error_code error;
+    if (std::filesystem::is_regular_file(path, error) &&
+        std::filesystem::file_size(path, error) > kMaxSceneFileBytes && !error) {
+        throw SceneError(tooLarge);
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw SceneError(path + ": cannot open the scene file: " + std::strerror(errno));
+    }
+    // Devices and pipes have no size to look at: read up to the limit, then
+    // look for one byte more.
+    std::string text;
+    std::vector<char> chunk(std::size_t{1} << 16);
+    while (in && text.size() < kMaxSceneFileBytes) {
+        in.read(chunk.data(),
+                std::streamsize(std::min(chunk.size(), kMaxSceneFileBytes - text.size())));
+        text.append(chunk.data(), std::size_t(in.gcount()));
+    }
+    if (in.bad()) {
+        throw SceneError(path + ": cannot read the scene file: " + std::strerror(errno));
+    }
+    if (in && in.peek() != std::char_traits<char>::eof()) {
+        throw SceneError(tooLarge);
+    }
+    return text;
+}
+
 }  // namespace
 
 int32_t Scene::KeyTime(double frame) const {
@@ -458,6 +511,7 @@ Scene ReadSceneText(const std::string& text, const std::string& path) {
         // Parse errors and numbers beyond a double (1e400) alike.
         throw SceneError(path + ": " + tracker.Where() + "not valid JSON: " + WithoutTag(e.what()));
     }
+    RequireNothingAfterTheDocument(text, path);
     return ParseScene(document, path);
 }
 
@@ -466,16 +520,7 @@ Scene ReadScene(const std::string& path) {
     if (std::filesystem::is_directory(path, error)) {
         throw SceneError(path + ": is a folder, not a scene file");
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw SceneError(path + ": cannot open the scene file: " + std::strerror(errno));
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        throw SceneError(path + ": cannot read the scene file: " + std::strerror(errno));
-    }
-    return ReadSceneText(text.str(), path);
+    return ReadSceneText(ReadSceneBytes(path), path);
 }
 
 }  // namespace tarsivel::host

@@ -84,8 +84,14 @@ inline constexpr const char* kCoordinateRangeProblem =
 // The deepest nesting of arrays and objects a scene file may have.
 constexpr int kMaxSceneNesting = 64;
 
-// Throws SceneError. Besides the scene's own rules, the file's text may nest
-// at most kMaxSceneNesting levels and may not repeat a key in an object.
+// The largest scene file read (a scene is a few kB; this keeps a device such
+// as /dev/zero or a mistaken multi-gigabyte file from filling memory).
+constexpr std::size_t kMaxSceneFileBytes = std::size_t{256} << 20;
+
+// Throws SceneError. Besides the scene's own rules, the file may hold at most
+// kMaxSceneFileBytes, its text may nest at most kMaxSceneNesting levels, may
+// not repeat a key in an object and may hold nothing but white space after
+// the document.
 Scene ReadScene(const std::string& path);
 Scene ReadSceneText(const std::string& text, const std::string& path);
 Scene ParseScene(const nlohmann::json& document, const std::string& path);

@@ -14,9 +14,31 @@ namespace {
 
 using namespace tarsivel::cli;
 
+// An empty path (an unset variable in a script) would otherwise mean the
+// default, or with a folder added, the root folder: refused wherever a path
+// is taken.
+const CLI::Validator kPath(
+    [](std::string& value) {
+        return value.empty() ? std::string("an empty path names no file; give a path") : "";
+    },
+    "");
+
 void AddPluginOption(CLI::App& app, std::string& plugin) {
     app.add_option("--plugin", plugin,
-                   "The plug-in library (default: the one built beside this program)");
+                   "The plug-in library (default: the one built beside this program)")
+        ->check(kPath);
+}
+
+// What to try when memory runs out, for the command that ran out: only the
+// options it has.
+std::string MemoryAdvice(bool render, bool demo) {
+    if (render) {
+        return "; try -j 1, --downsample 2 or a lower --depth";
+    }
+    if (demo) {
+        return "; render the demo scene with `tarsivel render`, -j 1 and --downsample 2";
+    }
+    return "; free some memory and try again";
 }
 
 }  // namespace
@@ -29,13 +51,15 @@ int main(int argc, char** argv) {
 
     RenderOptions render;
     CLI::App* renderCmd = app.add_subcommand("render", "Render frames of a scene to image files");
-    renderCmd->add_option("scene", render.scene, "Scene file (JSON)")->required();
-    renderCmd->add_option(
-        "-o,--output", render.output,
-        "File name pattern; a run of # is the frame number. The extension decides the "
-        "format: .png, .exr or .raw frames, or one .mov (ProRes 4444 with alpha) or .mp4 "
-        "(H.264) movie through ffmpeg (the Windows build: .raw). Existing files are replaced "
-        "unless --skip-existing is given");
+    renderCmd->add_option("scene", render.scene, "Scene file (JSON)")->required()->check(kPath);
+    renderCmd
+        ->add_option(
+            "-o,--output", render.output,
+            "File name pattern; a run of # is the frame number. The extension decides the "
+            "format: .png, .exr or .raw frames, or one .mov (ProRes 4444 with alpha) or .mp4 "
+            "(H.264) movie through ffmpeg (the Windows build: .raw). Existing files are replaced "
+            "unless --skip-existing is given")
+        ->check(kPath);
     renderCmd->add_option("-s,--start", render.first, "First frame (default 0)");
     renderCmd->add_option("-e,--end", render.last, "Last frame (default: the scene's last)");
     renderCmd->add_option("--renderer", render.renderer, "cpu, opencl or cuda")
@@ -46,8 +70,10 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 16384));
     renderCmd->add_option("-j,--jobs", render.jobs, "Frames rendered at once")
         ->check(CLI::Range(1, 256));
-    renderCmd->add_option("--contact-sheet", render.contactSheet,
-                          "Also write an image with a grid of evenly spaced frames");
+    renderCmd
+        ->add_option("--contact-sheet", render.contactSheet,
+                     "Also write an image with a grid of evenly spaced frames")
+        ->check(kPath);
     renderCmd
         ->add_option("--crf", render.crf,
                      "Quality of a .mp4 movie: H.264's constant rate factor, from 0 (lossless, "
@@ -61,7 +87,7 @@ int main(int argc, char** argv) {
 
     DumpOptions dump;
     CLI::App* dumpCmd = app.add_subcommand("dump", "Print a frame's pre-render record as JSON");
-    dumpCmd->add_option("scene", dump.scene, "Scene file (JSON)")->required();
+    dumpCmd->add_option("scene", dump.scene, "Scene file (JSON)")->required()->check(kPath);
     dumpCmd->add_option("--frame", dump.frame, "Frame number")->required();
     dumpCmd->add_option("--downsample", dump.downsample, "Render at 1/N resolution")
         ->check(CLI::Range(1, 16384));
@@ -82,7 +108,8 @@ int main(int argc, char** argv) {
     std::string demoOut = "out/demo";
     CLI::App* demoCmd = app.add_subcommand(
         "demo", "Render the built-in demo scene with a contact sheet and a movie");
-    demoCmd->add_option("-o,--output-folder", demoOut, "Where the frames go (default out/demo)");
+    demoCmd->add_option("-o,--output-folder", demoOut, "Where the frames go (default out/demo)")
+        ->check(kPath);
     AddPluginOption(*demoCmd, demoPlugin);
 
     try {
@@ -115,7 +142,8 @@ int main(int argc, char** argv) {
         std::cerr << "tarsivel: " << e.what() << "\n";
         return kExitUsage;
     } catch (const std::bad_alloc&) {
-        std::cerr << "tarsivel: out of memory; try -j 1, --downsample 2 or a lower --depth\n";
+        std::cerr << "tarsivel: out of memory" << MemoryAdvice(bool(*renderCmd), bool(*demoCmd))
+                  << "\n";
         return kExitUsage;
     } catch (const std::exception& e) {
         std::cerr << "tarsivel: " << e.what() << "\n";

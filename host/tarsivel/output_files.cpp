@@ -218,10 +218,54 @@ struct Destination {
     struct stat info {};
 };
 
+// The next folder up from `folder` ("a/b" → "a" → "."; "/a" → "/").
+fs::path FolderAbove(const fs::path& folder) {
+    const fs::path above = folder.parent_path();
+    return above.empty() ? fs::path(".") : above;
+}
+
+// The folder of the file must be one this user may make files in, or be made
+// inside one. Folders are made only along the path the user named: where a
+// symbolic link (the output itself or a folder on its way) points to a
+// missing folder, nothing is made where it points.
+void CheckFolder(const std::string& path, const Destination& destination) {
+    const fs::path target = destination.target;
+    const fs::path folder = FolderAbove(target);
+    for (fs::path at = folder;; at = FolderAbove(at)) {
+        struct stat info {};
+        if (::stat(at.c_str(), &info) == 0) {
+            if (!S_ISDIR(info.st_mode)) {
+                CannotWrite(path, at.string() + " is not a folder");
+            }
+            if (::faccessat(AT_FDCWD, at.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+                CannotWrite(
+                    path, Reason() + ": this user may not make files in the folder " + at.string());
+            }
+            return;
+        }
+        if (errno != ENOENT || at == FolderAbove(at)) {
+            CannotWrite(path, at.string() + ": " + Reason());
+        }
+        if (destination.target != path) {
+            CannotWrite(path, "it is a symbolic link to " + target.string() + ", whose folder " +
+                                  folder.string() +
+                                  " does not exist; no folder is made where a link points: "
+                                  "make the folder, or name another output");
+        }
+        if (::lstat(at.c_str(), &info) == 0) {
+            CannotWrite(path, at.string() +
+                                  " is a symbolic link to a folder that does not exist; no folder "
+                                  "is made where a link points: make the folder, or name another "
+                                  "output");
+        }
+    }
+}
+
 Destination Resolve(const std::string& path) {
     Destination destination;
     destination.target = FollowLinks(path);
     if (::stat(destination.target.c_str(), &destination.info) != 0) {
+        CheckFolder(path, destination);
         return destination;
     }
     if (S_ISDIR(destination.info.st_mode)) {
@@ -233,6 +277,9 @@ Destination Resolve(const std::string& path) {
         throw ExitError(kExitUsage, path +
                                         ": the file exists and this user may not write it; make "
                                         "it writable, remove it, or use --skip-existing");
+    }
+    if (destination.exists) {
+        CheckFolder(path, destination);  // the temporary file is made beside it
     }
     return destination;
 }
@@ -372,6 +419,28 @@ void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes) {
     output.Commit();
 }
 
+std::string FileKey(const std::string& path) {
+    std::string target = path;
+#if !defined(_WIN32)
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+            return "";
+        }
+        return "file " + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+    }
+    try {
+        target = FollowLinks(path);
+    } catch (const ExitError&) {
+        // A loop of links: the name itself is all there is to compare.
+    }
+#endif
+    std::error_code error;
+    const fs::path absolute = fs::absolute(target, error);
+    const fs::path resolved = fs::weakly_canonical(absolute, error);
+    return "path " + (error ? absolute.lexically_normal() : resolved).string();
+}
+
 bool HasFrameNumber(const std::string& pattern) {
     return pattern.find('#') != std::string::npos;
 }
@@ -414,6 +483,9 @@ void InstallInterruptCleanup() {
     std::signal(SIGINT, RemoveTemporaryFilesAndExit);
     std::signal(SIGTERM, RemoveTemporaryFilesAndExit);
 #if !defined(_WIN32)
+    // A closed terminal or a quit key ends the run as an interrupt does, with nothing left behind.
+    std::signal(SIGHUP, RemoveTemporaryFilesAndExit);
+    std::signal(SIGQUIT, RemoveTemporaryFilesAndExit);
     // A pipe whose reader has gone is a write error to report, not a reason to die silently.
     std::signal(SIGPIPE, SIG_IGN);
 #endif

@@ -22,8 +22,8 @@ bool HasFrameNumber(const std::string& pattern);
 // is the frame number would be a guess).
 void CheckPattern(const std::string& pattern);
 
-// Removes every temporary file still open when SIGINT or SIGTERM arrives,
-// then ends the process.
+// Removes every temporary file still open when SIGINT, SIGTERM, SIGHUP or
+// SIGQUIT arrives, then ends the process.
 void InstallInterruptCleanup();
 // The child process (ffmpeg) to kill first when that happens; -1 for none.
 void StopOnInterrupt(long pid);
@@ -31,8 +31,8 @@ void StopOnInterrupt(long pid);
 // An output file being written under a temporary name, put in place by
 // Commit() as WriteOutput describes. The checks (links, folders, files the
 // user may not write) are made when it is created, before any work; the
-// temporary file is removed if it is never committed, or when SIGINT or
-// SIGTERM arrives. Throws ExitError naming `path` and the reason.
+// temporary file is removed if it is never committed, or when one of the
+// signals above arrives. Throws ExitError naming `path` and the reason.
 class PendingOutput {
   public:
     explicit PendingOutput(const std::string& path);
@@ -63,9 +63,18 @@ class PendingOutput {
 // Throws ExitError naming `path` and the reason; no temporary file remains.
 void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes);
 
-// Makes WriteOutput's checks of `path` (a folder, a file the user may not
-// write) before the work of making its contents; throws as WriteOutput does.
+// Makes WriteOutput's checks of `path` before the work of making its
+// contents: it is no folder, an existing file is one the user may write, and
+// its folder is one the user may make files in, or can be made inside one.
+// Folders are made only along the path the user named, never where a
+// symbolic link points. Throws as WriteOutput does.
 void CheckOutput(const std::string& path);
+
+// What `path` names once links are followed, the same for two paths to one
+// file: its device and inode where it exists, else its absolute path with
+// the links of its folders resolved. "" for a device, a pipe or a socket,
+// which are written through rather than replaced.
+std::string FileKey(const std::string& path);
 
 // Whether `path` (after links) is something other than a file or a folder:
 // a device, a pipe or a socket.

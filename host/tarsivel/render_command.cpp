@@ -21,6 +21,7 @@
 #include "host/tarsivel/plugin_session.h"
 #include "host/tarsivel/progress.h"
 #include "host/tarsivel/record_json.h"
+#include "host/tarsivel/render_files.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -200,6 +201,41 @@ RenderPlan Plan(const RenderOptions& options, const host::Scene& scene) {
     return plan;
 }
 
+// Every file the render reads and writes, checked before any work (which may
+// take hours): no output may be an input or another output, and each output
+// must be one this user may write, the contact sheet written last included.
+void CheckFiles(const RenderOptions& options, const host::Scene& scene, const RenderPlan& plan) {
+    std::vector<RenderFile> files{{options.scene, "the scene file", false}};
+    if (scene.background.kind == host::SceneBackground::Kind::Image) {
+        files.push_back({scene.background.imagePath,
+                         "the scene's background image, layer.background.image", false});
+    }
+    const std::size_t firstFrame = files.size();
+    if (IsMovie(plan.format)) {
+        files.push_back({plan.pattern, "the movie, -o", true});
+    } else {
+        for (int frame = plan.first; frame <= plan.last; ++frame) {
+            files.push_back({ExpandPattern(plan.pattern, frame),
+                             "frame " + std::to_string(frame) + " of -o " + plan.pattern, true});
+        }
+    }
+    const std::size_t afterFrames = IsMovie(plan.format) ? firstFrame : files.size();
+    if (!options.movie.empty()) {
+        files.push_back({options.movie, "the movie", true});
+    }
+    if (!options.contactSheet.empty()) {
+        files.push_back({options.contactSheet, "the contact sheet, --contact-sheet", true});
+    }
+    RefuseClashes(files);
+    for (std::size_t i = firstFrame; i < files.size(); ++i) {
+        // Frames that --skip-existing leaves alone are never written.
+        const bool frame = i < afterFrames;
+        if (!(frame && options.skipExisting && OutputExists(files[i].path))) {
+            CheckOutput(files[i].path);
+        }
+    }
+}
+
 std::unique_ptr<host::GpuDevice> OpenDevice(const std::string& renderer) {
     if (renderer == "opencl") {
         std::unique_ptr<host::GpuDevice> device = host::OpenCLDevice::Open();
@@ -296,6 +332,7 @@ int RunRender(const RenderOptions& options) {
     if (options.renderer)
         scene.renderer = *options.renderer;
     const RenderPlan plan = Plan(options, scene);
+    CheckFiles(options, scene, plan);
     const std::unique_ptr<PluginSession> session = StartScene(scene, options.plugin);
 
     std::unique_ptr<host::GpuDevice> device = OpenDevice(scene.renderer);

@@ -5,6 +5,7 @@
 #include <ImfOutputFile.h>
 #include <ImfStandardAttributes.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <gtest/gtest.h>
 
@@ -167,6 +168,37 @@ TEST_F(ImageFilesTest, UnreadableAndUnwritableFilesAreReportedNotFatal) {
     EXPECT_THROW(WritePng(world, Path("no/such/dir.png"), 8), std::runtime_error);
     EXPECT_THROW(WritePng(world, Path("twelve.png"), 12), std::invalid_argument);
     EXPECT_THROW(WriteExr(world, Path("no/such/dir.exr")), std::runtime_error);
+}
+
+// A header's size is compared before anything is decoded: a small file whose
+// header claims 16384 × 16384 (2 GiB of pixels) is refused at once, with the
+// sizes, instead of the pixels being set aside and then found missing.
+TEST_F(ImageFilesTest, AFileOfTheWrongSizeIsRefusedByItsHeader) {
+    ImageWorld world(4, 3, PixelDepth::k8);
+    WritePng(world, Path("small.png"), 8);
+    EXPECT_EQ(ReadPngOfSize(Path("small.png"), PixelDepth::k16, 4, 3)->Height(), 3);
+    EXPECT_THROW(ReadPngOfSize(Path("small.png"), PixelDepth::k8, 3, 4), PngSizeError);
+
+    // The IHDR chunk (bytes 8 … 32): width and height from byte 16, its CRC from byte 29.
+    std::ifstream in(Path("small.png"), std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
+    for (int i = 0; i < 2; ++i) {
+        const unsigned char claimed[4] = {0, 0, 0x40, 0};  // 16384, big-endian
+        std::copy(claimed, claimed + 4, bytes.begin() + 16 + 4 * i);
+    }
+    const uLong crc = crc32(crc32(0, nullptr, 0), bytes.data() + 12, 17);
+    for (int i = 0; i < 4; ++i) {
+        bytes[std::size_t(29 + i)] = static_cast<unsigned char>(crc >> (24 - 8 * i));
+    }
+    std::ofstream(Path("huge.png"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    try {
+        ReadPngOfSize(Path("huge.png"), PixelDepth::k32, 64, 48);
+        ADD_FAILURE() << "accepted";
+    } catch (const PngSizeError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  Path("huge.png") + " is 16384 × 16384 pixels, not 64 × 48");
+    }
 }
 
 // The format's alpha is associated: colour is stored multiplied by alpha.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "host/scenes/scene_setup.h"
 #include "host_test_support.h"
@@ -155,6 +157,55 @@ TEST(SceneTextTest, JsonFaultsNameTheKey) {
               "no error");
     EXPECT_NE(TextErrorOf(R"({"format": "tarsivel-scene/1", "layer": {)").find("not valid JSON"),
               std::string::npos);
+}
+
+// The parser stops at a NUL byte, so what follows one was never looked at.
+TEST(SceneTextTest, NothingButWhiteSpaceMayFollowTheDocument) {
+    const std::string scene = kMinimal;
+    EXPECT_EQ(TextErrorOf(scene + " \n\t\r\n"), "no error");
+    EXPECT_EQ(TextErrorOf(scene + "\n" + std::string(1, '\0') + "garbage"),
+              "scene.json: not valid JSON: a NUL byte follows the document at line 2, column 1; "
+              "a scene file holds one JSON document and nothing after it but white space");
+    EXPECT_NE(TextErrorOf(scene + std::string(1, '\0')).find("NUL byte follows"),
+              std::string::npos);
+    EXPECT_NE(TextErrorOf(scene + " {}").find("not valid JSON"), std::string::npos);
+    // Inside the document a NUL is a parse error of its own.
+    const std::string cut = R"({"format": "tarsivel-scene/1", )";
+    EXPECT_NE(TextErrorOf(cut + std::string(1, '\0') + R"("layer": {"width": 8, "height": 8}})")
+                  .find("not valid JSON"),
+              std::string::npos);
+}
+
+// Files are read with a limit: an endless device or a huge file is refused
+// without filling memory, the limit stated.
+TEST(SceneTest, ScenesLargerThanTheLimitAreRefusedUnread) {
+    const std::string limit =
+        "the scene file is larger than 256 MiB, the most a scene file "
+        "may hold";
+    std::string zero;
+    try {
+        ReadScene("/dev/zero");
+    } catch (const SceneError& e) {
+        zero = e.what();
+    }
+    EXPECT_EQ(zero.rfind("/dev/zero: " + limit, 0), 0u) << zero;
+
+    const std::string sparse = ::testing::TempDir() + "sparse_scene.json";
+    {
+        std::ofstream out(sparse, std::ios::binary);
+        out << kMinimal;
+    }
+    std::filesystem::resize_file(sparse, kMaxSceneFileBytes + 1);  // sparse: no disk used
+    std::string huge;
+    try {
+        ReadScene(sparse);
+    } catch (const SceneError& e) {
+        huge = e.what();
+    }
+    EXPECT_NE(huge.find(limit), std::string::npos) << huge;
+    std::filesystem::resize_file(sparse, std::string(kMinimal).size());
+    EXPECT_EQ(ReadScene(sparse).width, 64);
+    std::filesystem::remove(sparse);
 }
 
 TEST(SceneTest, RangesAreSaidInTheUsersUnits) {

@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -454,6 +455,17 @@ std::string Unprivileged() {
     return geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
 }
 
+// A folder that Unprivileged() may not write in (nor the user the tests run
+// as, when that is not root).
+void MakeReadOnlyFolder(const fs::path& folder) {
+    fs::create_directories(folder);
+    fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);
+    if (geteuid() != 0) {
+        fs::permissions(folder, fs::perms::owner_write, fs::perm_options::remove);
+    }
+}
+
 // Links, pipes and devices are written to, never replaced by a plain file.
 TEST_F(CliTest, OutputsThatAreNotPlainFilesAreWrittenThrough) {
     const std::string scene = SmallScene(1);
@@ -521,21 +533,190 @@ TEST_F(CliTest, ExistingFilesKeepTheirModeAndReadOnlyOnesAreKept) {
     }
 
     // A folder the user may not write: the user's file name and the reason.
-    fs::create_directories(dir / "rodir");
-    fs::permissions(dir / "rodir", fs::perms::owner_all | fs::perms::group_read |
-                                       fs::perms::group_exec | fs::perms::others_read |
-                                       fs::perms::others_exec);
-    if (geteuid() != 0) {
-        fs::permissions(dir / "rodir", fs::perms::owner_write, fs::perm_options::remove);
-    }
+    MakeReadOnlyFolder(dir / "rodir");
     const CliRun denied =
         Tarsivel("render " + scene + " -o " + (dir / "rodir/a_####.png").string(), Unprivileged());
     EXPECT_EQ(denied.code, 2);
-    EXPECT_NE(denied.err.find("frame 0: cannot write " + (dir / "rodir/a_0000.png").string() +
-                              ": Permission denied"),
+    // Refused before the first frame, the folder named.
+    EXPECT_NE(denied.err.find("cannot write " + (dir / "rodir/a_0000.png").string() +
+                              ": Permission denied: this user may not make files in the folder " +
+                              (dir / "rodir").string()),
               std::string::npos)
         << denied.err;
+    EXPECT_EQ(denied.err.find("frame 0"), std::string::npos) << denied.err;
     EXPECT_TRUE(fs::is_empty(dir / "rodir"));
+}
+
+// Every output is checked before the first frame, not found unwritable after
+// the last: the contact sheet, the movie and frames whose folder is yet to be
+// made, as a user without privileges and, where the mode says so, as root.
+TEST_F(CliTest, EveryOutputIsCheckedBeforeTheFirstFrame) {
+    const std::string scene = SmallScene(3);
+    fs::permissions(dir, fs::perms::all);
+    MakeReadOnlyFolder(dir / "rodir");
+    const std::string frames = " -o " + (dir / "f_#.png").string();
+    const std::string cases[] = {
+        frames + " --contact-sheet " + (dir / "rodir/sheet.png").string(),
+        " -o " + (dir / "rodir/movie.mov").string(),
+        " -o " + (dir / "rodir/new/deeper/f_#.png").string(),
+    };
+    for (const std::string& outputs : cases) {
+        const CliRun run = Tarsivel("render " + scene + outputs, Unprivileged());
+        EXPECT_EQ(run.code, 2) << outputs;
+        EXPECT_NE(run.err.find("Permission denied: this user may not make files in the folder " +
+                               (dir / "rodir").string()),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(run.err.find("frame 0"), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(dir / "f_0.png")) << outputs;
+    }
+    EXPECT_TRUE(fs::is_empty(dir / "rodir"));
+
+    // A read-only contact sheet, refused for root too, before any frame.
+    const fs::path sheet = dir / "sheet.png";
+    std::ofstream(sheet) << "keep";
+    fs::permissions(sheet, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const CliRun locked =
+        Tarsivel("render " + scene + frames + " --contact-sheet " + sheet.string());
+    EXPECT_EQ(locked.code, 2);
+    EXPECT_NE(locked.err.find(sheet.string() + ": the file exists and this user may not write it"),
+              std::string::npos)
+        << locked.err;
+    EXPECT_FALSE(fs::exists(dir / "f_0.png"));
+    EXPECT_EQ(Slurp(sheet), "keep");
+}
+
+// A link to nowhere is written where it points only if that folder exists:
+// no folder is made where a link points, while folders along the path the
+// user named are made as before.
+TEST_F(CliTest, NoFolderIsMadeWhereALinkPoints) {
+    const std::string scene = SmallScene(1);
+    fs::create_symlink(dir / "nowhere/deeper/target.png", dir / "dangling.png");
+    const CliRun dangling = Tarsivel("render " + scene + " -o " + (dir / "dangling.png").string());
+    EXPECT_EQ(dangling.code, 2);
+    EXPECT_NE(dangling.err.find("cannot write " + (dir / "dangling.png").string() +
+                                ": it is a symbolic link to " +
+                                (dir / "nowhere/deeper/target.png").string() + ", whose folder " +
+                                (dir / "nowhere/deeper").string() + " does not exist"),
+              std::string::npos)
+        << dangling.err;
+    fs::create_directory_symlink(dir / "gone", dir / "away");
+    const CliRun folder = Tarsivel("render " + scene + " -o " + (dir / "away/sub/f.png").string() +
+                                   " --contact-sheet " + (dir / "sheet.png").string());
+    EXPECT_EQ(folder.code, 2);
+    EXPECT_NE(folder.err.find((dir / "away").string() + " is a symbolic link to a folder that "
+                                                        "does not exist"),
+              std::string::npos)
+        << folder.err;
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+    EXPECT_FALSE(fs::exists(dir / "gone"));
+    EXPECT_FALSE(fs::exists(dir / "sheet.png"));
+
+    ASSERT_EQ(Tarsivel("render " + scene + " -o " + (dir / "made/here/f.png").string()).code, 0);
+    EXPECT_TRUE(IsPng(Slurp(dir / "made/here/f.png")));
+    fs::create_directories(dir / "nowhere/deeper");
+    ASSERT_EQ(Tarsivel("render " + scene + " -o " + (dir / "dangling.png").string()).code, 0);
+    EXPECT_TRUE(IsPng(Slurp(dir / "nowhere/deeper/target.png")));
+}
+
+// An output that is an input or another output, by name, through a link or
+// through a linked folder, is refused before any frame, naming both.
+TEST_F(CliTest, OutputsThatWouldOverwriteAnInputOrEachOtherAreRefused) {
+    host::ImageWorld grey(96, 64, host::PixelDepth::k8);
+    grey.Fill({1.0f, 0.5f, 0.5f, 0.5f});
+    host::WritePng(grey, (dir / "bg.png").string(), 8);
+    const std::string original = Slurp(dir / "bg.png");
+    const std::string scene = Scene("shot.raw", R"({"format": "tarsivel-scene/1",
+        "layer": {"width": 96, "height": 64, "background": {"image": "bg.png"}},
+        "time": {"frames": 3}})");
+    fs::create_symlink("bg.png", dir / "bg_link.png");
+    fs::create_directory_symlink(dir, dir / "alias");
+    const std::string frames = " -o " + (dir / "cs_#.png").string();
+    const std::string bg = (dir / "bg.png").string();
+    const struct {
+        std::string outputs;
+        std::string message;
+    } cases[] = {
+        {" -s 0 -e 0 -o " + bg,
+         bg + " (frame 0 of -o " + bg + ") and " + bg +
+             " (the scene's background image, layer.background.image) are the same file; the "
+             "render would overwrite what it reads"},
+        {frames + " --contact-sheet " + (dir / "bg_link.png").string(),
+         (dir / "bg_link.png").string() + " (the contact sheet, --contact-sheet) and " + bg},
+        {" -s 1 -e 1 -o " + (dir / "alias/bg.png").string(), "(the scene's background image"},
+        {" -s 0 -e 0 -o " + scene, scene + " (frame 0 of -o " + scene + ") and " + scene +
+                                       " (the scene file) are the same file"},
+        {frames + " --contact-sheet " + (dir / "cs_1.png").string(),
+         (dir / "cs_1.png").string() + " (the contact sheet, --contact-sheet) and " +
+             (dir / "cs_1.png").string() + " (frame 1 of -o " + (dir / "cs_#.png").string() +
+             ") are the same file; one output would overwrite the other"},
+        {frames + " --contact-sheet " + (dir / "alias/cs_2.png").string(),
+         "(frame 2 of -o " + (dir / "cs_#.png").string() + ") are the same file"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = Tarsivel("render " + scene + c.outputs);
+        EXPECT_EQ(run.code, 2) << c.outputs;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(Slurp(dir / "bg.png"), original);
+    EXPECT_TRUE(fs::is_symlink(dir / "bg_link.png"));
+    EXPECT_FALSE(fs::exists(dir / "cs_0.png"));
+
+    // Devices and pipes are written through, not replaced: they may be named twice.
+    const CliRun null =
+        Tarsivel("render " + scene + " -o /dev/null --contact-sheet /dev/null -s 0 -e 0");
+    EXPECT_EQ(null.code, 0) << null.err;
+}
+
+// An empty path (an unset variable in a script) means no default and no
+// folder: refused for every command and option before anything is written.
+TEST_F(CliTest, EmptyPathsAreUsageErrors) {
+    const std::string scene = SmallScene(1);
+    const std::string cases[] = {
+        "render ''",
+        "render " + scene + " -o ''",
+        "render " + scene + " --contact-sheet ''",
+        "render " + scene + " --plugin ''",
+        "dump '' --frame 0",
+        "dump " + scene + " --frame 0 --plugin ''",
+        "info --plugin ''",
+        "demo -o ''",
+        "demo --output-folder '' --plugin " + std::string(TARSIVEL_PLUGIN_PATH),
+    };
+    for (const std::string& args : cases) {
+        // Run from an empty folder, where a default output would land.
+        fs::create_directories(dir / "cwd");
+        const CliRun run = Tarsivel(args, "cd " + (dir / "cwd").string() + " &&");
+        EXPECT_EQ(run.code, 2) << args;
+        EXPECT_NE(run.err.find(": an empty path names no file; give a path"), std::string::npos)
+            << args << ": " << run.err;
+        EXPECT_TRUE(fs::is_empty(dir / "cwd")) << args;
+    }
+}
+
+// Inputs that would fill memory are refused before they do, with advice that
+// fits the command.
+TEST_F(CliTest, OversizedInputsAreRefusedBeforeTheyFillMemory) {
+    for (const std::string command : {"render /dev/zero", "dump /dev/zero --frame 0"}) {
+        const CliRun run = Tarsivel(command);
+        EXPECT_EQ(run.code, 2) << command;
+        EXPECT_NE(run.err.find("/dev/zero: the scene file is larger than 256 MiB, the most a "
+                               "scene file may hold"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(run.err.find("-j 1"), std::string::npos) << run.err;
+    }
+    // A background of another size than the layer is refused by its header.
+    host::ImageWorld wide(16, 8, host::PixelDepth::k8);
+    host::WritePng(wide, (dir / "wide.png").string(), 8);
+    const std::string scene = Scene("wide.json", R"({"format": "tarsivel-scene/1",
+        "layer": {"width": 8, "height": 8, "background": {"image": "wide.png"}}})");
+    const CliRun run = Tarsivel("render " + scene + " -o " + (dir / "f.png").string());
+    EXPECT_EQ(run.code, 2);
+    EXPECT_NE(run.err.find(scene + ": layer.background.image: " + (dir / "wide.png").string() +
+                           " is 16 × 8 pixels, not 8 × 8, the layer's size"),
+              std::string::npos)
+        << run.err;
 }
 
 TEST_F(CliTest, SkipExistingRendersOnlyTheMissingFrames) {
@@ -693,6 +874,8 @@ class MovieTest : public CliTest {
             }
         }
     }
+    // Starts a long movie render, stops it with `signal` once ffmpeg writes.
+    void InterruptMovie(int signal);
     std::string Probe(const fs::path& movie, const std::string& entry) {
         const fs::path out = dir / "probe.txt";
         std::system(("ffprobe -v error -select_streams v:0 -show_entries stream=" + entry +
@@ -877,7 +1060,16 @@ TEST_F(MovieTest, CrfSetsThePreviewsQualityWithinItsRange) {
     EXPECT_NE(Tarsivel("render --help").out.find("--crf"), std::string::npos);
 }
 
+// Each way a user or a closing terminal stops a run: SIGINT, SIGTERM, SIGHUP
+// and SIGQUIT.
 TEST_F(MovieTest, InterruptedMovieLeavesNothing) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        SCOPED_TRACE(signal);
+        InterruptMovie(signal);
+    }
+}
+
+void MovieTest::InterruptMovie(int signal) {
     const std::string scene = SmallScene(3000);
     const fs::path movie = dir / "long.mov";
     const pid_t child = fork();
@@ -898,10 +1090,10 @@ TEST_F(MovieTest, InterruptedMovieLeavesNothing) {
         }
     }
     EXPECT_TRUE(started);
-    kill(child, SIGINT);
+    kill(child, signal);
     int status = 0;
     waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGINT) << status;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal) << status;
     for (const auto& entry : fs::directory_iterator(dir)) {
         const std::string name = entry.path().filename().string();
         EXPECT_EQ(name.find("long"), std::string::npos) << name;
