@@ -75,6 +75,8 @@ std::unique_ptr<ImageWorld> ReadPngLayer(const Scene& scene, const std::string& 
     std::unique_ptr<ImageWorld> image;
     try {
         image = ReadPng(path, PixelDepth::k32);
+    } catch (const std::bad_alloc&) {
+        throw;  // told with the memory estimate and what to try
     } catch (const std::exception& e) {
         Fail(scene, e.what());
     }
@@ -214,6 +216,8 @@ std::unique_ptr<ImageWorld> ReadExrLayer(const Scene& scene, const std::string& 
             planes[2] = planes[0];
         }
     } catch (const SceneError&) {
+        throw;
+    } catch (const std::bad_alloc&) {
         throw;
     } catch (const std::exception& e) {
         Fail(scene, "cannot read " + path + ": " + e.what());
