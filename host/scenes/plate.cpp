@@ -240,9 +240,10 @@ std::unique_ptr<ImageWorld> ReadExrLayer(const Scene& scene, const std::string& 
 
 #endif
 
+// The pattern's run of # is the last one: the scene's folder, put before it, may have its own.
 std::string FileOfNumber(const std::string& pattern, int64_t number) {
-    const std::size_t start = pattern.find('#');
-    const std::size_t end = std::min(pattern.find_first_not_of('#', start), pattern.size());
+    const std::size_t end = pattern.rfind('#') + 1;
+    const std::size_t start = pattern.find_last_not_of('#', end - 1) + 1;
     std::string digits = std::to_string(number);
     if (digits.size() < end - start) {
         digits.insert(0, end - start - digits.size(), '0');

@@ -353,7 +353,7 @@ class SequenceFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
         dir = std::filesystem::temp_directory_path() /
-              ("tarsivel_plate_" + std::to_string(::getpid()));
+              ("tarsivel_plate_#" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir);
         for (const char* name :
              {"p_0098.png", "p_0100.png", "p_0101.png", "p_0103.png", "p_10000.png"}) {
@@ -378,6 +378,7 @@ class SequenceFileTest : public ::testing::Test {
     std::filesystem::path dir;
 };
 
+// The scene's folder has a # of its own, which is not the file number.
 TEST_F(SequenceFileTest, FramesShowTheirNumberPlusTheOffsetOrHoldTheLastThatExists) {
     const Scene exact = Sequence(false, 100);
     EXPECT_EQ(SequenceFile(exact, 0), (dir / "p_0100.png").string());
