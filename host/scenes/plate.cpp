@@ -483,21 +483,27 @@ MoviePlate::MoviePlate(const Scene& scene, const std::function<void(const std::s
         "-of",
         "json",
         movie};
-    log_ = AnonymousLog();
+    const int log = AnonymousLog();
     int out = -1;
-    const long pid = Spawn(args, log_, out);
-    if (pid < 0) {
-        Fail(scene, std::string("cannot start ffprobe: ") + std::strerror(errno));
-    }
+    const long pid = Spawn(args, log, out);
+    const int startError = errno;
     std::string text;
     char chunk[4096];
-    for (std::size_t n; (n = ReadFully(out, chunk, sizeof chunk)) > 0;) {
+    for (std::size_t n; pid > 0 && (n = ReadFully(out, chunk, sizeof chunk)) > 0;) {
         text.append(chunk, n);
     }
-    ::close(out);
-    const int status = Wait(pid);
+    const int status = pid > 0 ? Wait(pid) : 0;
+    const std::string said = LastLine(log);
+    for (const int fd : {out, log}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    if (pid < 0) {
+        Fail(scene, std::string("cannot start ffprobe: ") + std::strerror(startError));
+    }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        Fail(scene, "ffprobe cannot read " + movie + LastLine(log_));
+        Fail(scene, "ffprobe cannot read " + movie + said);
     }
     const nlohmann::json probed = nlohmann::json::parse(text, nullptr, false);
     if (!probed.is_object() || !probed.contains("streams") || !probed["streams"].is_array() ||
@@ -561,9 +567,11 @@ void MoviePlate::FailLocked(const std::string& problem) {
 
 void MoviePlate::StartLocked(int32_t from) {
     StopLocked();
-    if (log_ >= 0 && ::ftruncate(log_, 0) != 0) {
+    if (log_ < 0) {
+        log_ = AnonymousLog();
+    } else if (::ftruncate(log_, 0) != 0) {
         ::close(log_);
-        log_ = -1;
+        log_ = AnonymousLog();
     }
     const std::string& movie = scene_.background.platePath;
     // Every decoded frame as it comes, none repeated or dropped for a rate;
