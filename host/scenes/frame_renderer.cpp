@@ -2,10 +2,12 @@
 
 #include <chrono>
 #include <cstring>
+#include <iostream>
+#include <stdexcept>
 
-#include "host/images/png_io.h"
 #include "host/protocol/gpu_suites.h"
 #include "host/protocol/smart_render_session.h"
+#include "host/scenes/plate.h"
 
 namespace tarsivel::host {
 namespace {
@@ -52,27 +54,37 @@ CommandSettings FrameSettings(const Scene& scene, int32_t frame, int32_t downsam
     return settings;
 }
 
-std::unique_ptr<ImageWorld> MakeBackground(const Scene& scene, int32_t downsample,
-                                           PixelDepth depth) {
+namespace {
+
+std::unique_ptr<ImageWorld> OutputWorld(const Scene& scene, int32_t downsample, PixelDepth depth) {
     const int32_t w = (scene.width + downsample - 1) / downsample;
     const int32_t h = (scene.height + downsample - 1) / downsample;
-    auto world = std::make_unique<ImageWorld>(w, h, depth);
+    return std::make_unique<ImageWorld>(w, h, depth);
+}
+
+// A layer-size image at the output size and depth, as every background file is given.
+std::unique_ptr<ImageWorld> Reduced(const Scene& scene, const ImageWorld& image, int32_t downsample,
+                                    PixelDepth depth) {
+    auto world = OutputWorld(scene, downsample, depth);
+    Reduce(image, downsample, *world);
+    return world;
+}
+
+}  // namespace
+
+std::unique_ptr<ImageWorld> MakeBackground(const Scene& scene, int32_t downsample,
+                                           PixelDepth depth) {
     const SceneBackground& bg = scene.background;
+    if (bg.kind == SceneBackground::Kind::Image) {
+        return Reduced(scene, *ReadLayerImage(scene, bg.imagePath), downsample, depth);
+    }
+    if (bg.kind == SceneBackground::Kind::Sequence || bg.kind == SceneBackground::Kind::Movie) {
+        throw std::logic_error("a plate's frames are made by the frame renderer");
+    }
+    auto world = OutputWorld(scene, downsample, depth);
     if (bg.kind == SceneBackground::Kind::Colour) {
         world->Fill(
             {bg.rgba[3] / 255.0f, bg.rgba[0] / 255.0f, bg.rgba[1] / 255.0f, bg.rgba[2] / 255.0f});
-    } else if (bg.kind == SceneBackground::Kind::Image) {
-        // Of the layer's size, which the file's header must state before anything is decoded.
-        std::unique_ptr<ImageWorld> image;
-        try {
-            image = ReadPngOfSize(bg.imagePath, PixelDepth::k32, scene.width, scene.height);
-        } catch (const PngSizeError& e) {
-            throw SceneError(scene.path + ": layer.background.image: " + e.what() +
-                             ", the layer's size");
-        } catch (const std::exception& e) {
-            throw SceneError(scene.path + ": layer.background.image: " + e.what());
-        }
-        Reduce(*image, downsample, *world);
     }
     return world;
 }
@@ -86,7 +98,8 @@ FrameRenderer::FrameRenderer(EffectInstance& instance, const Scene& scene, int d
       downsample_(downsample),
       gpu_(gpu),
       deviceIndex_(deviceIndex),
-      gpuData_(gpuData) {}
+      gpuData_(gpuData),
+      warn_([](const std::string& warning) { std::cerr << "warning: " << warning << "\n"; }) {}
 
 const ImageWorld& FrameRenderer::Background() {
     // A failure (a background image that cannot be read) leaves the flag unset and reaches the
@@ -96,6 +109,22 @@ const ImageWorld& FrameRenderer::Background() {
         background_ = MakeBackground(scene_, downsample_, gpu_ ? PixelDepth::k32 : depth_);
     });
     return *background_;
+}
+
+std::unique_ptr<ImageWorld> FrameRenderer::PlateBackground(int32_t frame) {
+    const SceneBackground& bg = scene_.background;
+    std::unique_ptr<ImageWorld> image;
+    if (bg.kind == SceneBackground::Kind::Sequence) {
+        image = ReadLayerImage(scene_, SequenceFile(scene_, frame));
+    } else if (bg.kind == SceneBackground::Kind::Movie) {
+        // Probed by the first frame, as the still background is painted by it.
+        std::call_once(movieOpened_,
+                       [this] { movie_ = std::make_unique<MoviePlate>(scene_, warn_); });
+        image = movie_->Frame(frame);
+    } else {
+        return nullptr;
+    }
+    return Reduced(scene_, *image, downsample_, gpu_ ? PixelDepth::k32 : depth_);
 }
 
 bool FrameRenderer::Settle(const CommandResult& result, const char* command,
@@ -127,7 +156,9 @@ FrameOutcome FrameRenderer::PreRender(int32_t frame, std::unique_ptr<PreRenderSe
 
 FrameOutcome FrameRenderer::Render(int32_t frame) {
     // Before the pre-render, so that a bad background is reported before a long replay.
-    const ImageWorld& background = Background();
+    // A plate's frame is this frame's alone; a still background is shared.
+    const std::unique_ptr<ImageWorld> plate = PlateBackground(frame);
+    const ImageWorld& background = plate ? *plate : Background();
     std::unique_ptr<PreRenderSession> session;
     FrameOutcome outcome = PreRender(frame, session);
     if (outcome.err != PF_Err_NONE || !outcome.contractProblems.empty()) {

@@ -14,6 +14,7 @@
 #include "host/protocol/gpu_device.h"
 #include "host/protocol/image_world.h"
 #include "host/protocol/pre_render_session.h"
+#include "host/scenes/plate.h"
 #include "host/scenes/scene.h"
 
 namespace tarsivel::host {
@@ -31,8 +32,10 @@ struct FrameOutcome {
 // The command settings of frame f of a scene at downsample N.
 CommandSettings FrameSettings(const Scene& scene, int32_t frame, int32_t downsample);
 
-// The scene's layer at the output size and depth: transparent, a colour, or
-// the image reduced by averaging N × N blocks. Throws SceneError.
+// The scene's still layer at the output size and depth: transparent, a
+// colour, or the image reduced by averaging N × N blocks. Throws SceneError.
+// A plate's frames (sequence, movie) are reduced the same way, frame by frame,
+// by the renderer.
 std::unique_ptr<ImageWorld> MakeBackground(const Scene& scene, int32_t downsample,
                                            PixelDepth depth);
 
@@ -55,7 +58,13 @@ class FrameRenderer {
         inspectRecord_ = std::move(inspect);
     }
 
+    // Where warnings found while rendering go (a movie plate's rate); by default
+    // to the standard error. Set before the first frame.
+    void OnWarning(std::function<void(const std::string&)> warn) { warn_ = std::move(warn); }
+
   private:
+    // This frame's background when the scene's is a plate, else null.
+    std::unique_ptr<ImageWorld> PlateBackground(int32_t frame);
     bool Settle(const CommandResult& result, const char* command, FrameOutcome& outcome) const;
     // The layer every frame is drawn over, made by the first render: pre-render alone (`dump`)
     // never needs it, and a 4K background is not cheap to paint.
@@ -75,6 +84,9 @@ class FrameRenderer {
     std::once_flag backgroundMade_;
     std::unique_ptr<ImageWorld> background_;  // read-only once made, shared by all frames
     std::function<void(int32_t, const void*)> inspectRecord_;
+    std::function<void(const std::string&)> warn_;
+    std::once_flag movieOpened_;
+    std::unique_ptr<MoviePlate> movie_;  // thread-safe once made
 };
 
 }  // namespace tarsivel::host

@@ -3,6 +3,7 @@
 #include "host/protocol/param_store.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -116,6 +117,77 @@ bool ParseHexColor(const std::string& text, uint8_t rgba[4]) {
     return true;
 }
 
+bool EndsWithNoCase(const std::string& text, const std::string& ending) {
+    if (text.size() < ending.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < ending.size(); ++i) {
+        const char c = text[text.size() - ending.size() + i];
+        if (std::tolower(static_cast<unsigned char>(c)) != ending[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A sequence's file names: one run of # (the file number) and a PNG or EXR extension.
+void CheckSequencePattern(const Node& node, const std::string& pattern) {
+    const std::size_t first = pattern.find('#');
+    const std::size_t end =
+        first == std::string::npos ? first : pattern.find_first_not_of('#', first);
+    if (first == std::string::npos) {
+        node.Fail(
+            "expected a file name with a run of # for the file number, such as "
+            "\"plate_####.png\"; a still image is {\"image\": ...}");
+    }
+    if (end != std::string::npos && pattern.find('#', end) != std::string::npos) {
+        node.Fail("more than one run of #; give the file number one run");
+    }
+    if (!EndsWithNoCase(pattern, ".png") && !EndsWithNoCase(pattern, ".exr")) {
+        node.Fail("expected .png or .exr files");
+    }
+}
+
+// {"image": ...}, {"sequence": ..., "offset": ..., "missing": ...} or {"movie": ...}.
+void ReadBackgroundFiles(const Node& background, Scene& scene) {
+    background.RequireObject({"image", "sequence", "offset", "missing", "movie"});
+    const int given = int(background.Has("image")) + int(background.Has("sequence")) +
+                      int(background.Has("movie"));
+    if (given != 1) {
+        background.Fail("give one of \"image\", \"sequence\" or \"movie\"");
+    }
+    const std::filesystem::path folder = std::filesystem::path(scene.path).parent_path();
+    SceneBackground& bg = scene.background;
+    if (background.Has("image")) {
+        bg.kind = SceneBackground::Kind::Image;
+        bg.imagePath = (folder / background.Child("image").String()).string();
+    } else if (background.Has("movie")) {
+        bg.kind = SceneBackground::Kind::Movie;
+        bg.platePath = (folder / background.Child("movie").String()).string();
+    } else {
+        const Node sequence = background.Child("sequence");
+        const std::string pattern = sequence.String();
+        CheckSequencePattern(sequence, pattern);
+        bg.kind = SceneBackground::Kind::Sequence;
+        bg.platePath = (folder / pattern).string();
+    }
+    for (const char* key : {"offset", "missing"}) {
+        if (background.Has(key) && bg.kind != SceneBackground::Kind::Sequence) {
+            background.Child(key).Fail("only a \"sequence\" takes this key");
+        }
+    }
+    if (background.Has("offset")) {
+        bg.fileOffset = background.Child("offset").Integer(0, INT32_MAX);
+    }
+    if (background.Has("missing")) {
+        const std::string missing = background.Child("missing").String();
+        if (missing != "error" && missing != "hold") {
+            background.Child("missing").Fail("expected \"error\" or \"hold\"");
+        }
+        bg.holdMissing = missing == "hold";
+    }
+}
+
 void ReadLayer(const Node& layer, Scene& scene) {
     layer.RequireObject({"width", "height", "background"});
     scene.width = int32_t(layer.Child("width").Integer(1, 16384));
@@ -125,10 +197,7 @@ void ReadLayer(const Node& layer, Scene& scene) {
     }
     const Node background = layer.Child("background");
     if (background.Value().is_object()) {
-        background.RequireObject({"image"});
-        const std::filesystem::path folder = std::filesystem::path(scene.path).parent_path();
-        scene.background.kind = SceneBackground::Kind::Image;
-        scene.background.imagePath = (folder / background.Child("image").String()).string();
+        ReadBackgroundFiles(background, scene);
         return;
     }
     const std::string text = background.String();
@@ -136,7 +205,9 @@ void ReadLayer(const Node& layer, Scene& scene) {
         return;
     }
     if (!ParseHexColor(text, scene.background.rgba)) {
-        background.Fail("expected \"transparent\", \"#RRGGBB\", \"#RRGGBBAA\" or {\"image\": ...}");
+        background.Fail(
+            "expected \"transparent\", \"#RRGGBB\", \"#RRGGBBAA\", {\"image\": ...}, "
+            "{\"sequence\": ...} or {\"movie\": ...}");
     }
     scene.background.kind = SceneBackground::Kind::Colour;
 }
@@ -459,6 +530,21 @@ std::string ReadSceneBytes(const std::string& path) {
 }
 
 }  // namespace
+
+std::string SceneBackground::Key() const {
+    switch (kind) {
+        case Kind::Image:
+            return "layer.background.image";
+        case Kind::Sequence:
+            return "layer.background.sequence";
+        case Kind::Movie:
+            return "layer.background.movie";
+        case Kind::Transparent:
+        case Kind::Colour:
+            break;
+    }
+    return "layer.background";
+}
 
 int32_t Scene::KeyTime(double frame) const {
     return int32_t(std::round(frame * timeStep));

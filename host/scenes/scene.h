@@ -21,10 +21,18 @@ class SceneError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// What the layer holds under the rope: nothing, a colour, a still image, or a
+// plate (footage) that changes with the frame: an image sequence or a movie.
 struct SceneBackground {
-    enum class Kind { Transparent, Colour, Image } kind = Kind::Transparent;
+    enum class Kind { Transparent, Colour, Image, Sequence, Movie } kind = Kind::Transparent;
     uint8_t rgba[4] = {0, 0, 0, 0};
-    std::string imagePath;  // resolved against the scene's folder
+    std::string imagePath;  // Image: resolved against the scene's folder
+    // Sequence: a path with one run of # for the file number, zero-padded to
+    // the run's width; Movie: the movie file. Resolved against the scene's folder.
+    std::string platePath;
+    int64_t fileOffset = 0;    // Sequence: frame f shows file number f + fileOffset
+    bool holdMissing = false;  // Sequence: a missing file shows the nearest earlier frame's
+    std::string Key() const;   // for messages: layer.background.sequence, …
 };
 
 struct SceneKeyframe {

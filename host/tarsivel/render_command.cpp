@@ -140,7 +140,8 @@ MemoryNeed EstimateMemory(const host::Scene& scene, int depth, bool gpu, int job
     if (gpu) {
         perFrame += pixels * (16 * 3);  // two device worlds and the download
     }
-    return {perFrame, perFrame * uint64_t(jobs) + pixels * 16};
+    perFrame += host::PlateBytesPerFrame(scene, depth, gpu);  // each frame decodes its own
+    return {perFrame, perFrame * uint64_t(jobs) + pixels * 16 + host::PlateSharedBytes(scene)};
 }
 
 constexpr const char* kMemoryAdvice = "try -j 1, --downsample 2 or a lower --depth";
@@ -376,6 +377,8 @@ int RunRender(const RenderOptions& options) {
 
     Progress progress(plan.first, plan.last);
     FrameFailures failures(progress);
+    renderer.OnWarning(
+        [&progress](const std::string& warning) { progress.Say("tarsivel: warning: " + warning); });
     renderer.InspectRecords([&progress](int32_t frame, const void* record) {
         // The plug-in's record, read as lists as `dump` reads it.
         const int nonFinite = CountNonFinite(ReadRecord(record));

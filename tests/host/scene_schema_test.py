@@ -25,6 +25,8 @@ INT32_MAX = 2147483647
 COORDINATE = {"type": "number", "minimum": -32768, "maximum": 32767.99998}
 XY = {"type": "array", "prefixItems": [COORDINATE, COORDINATE], "minItems": 2, "maxItems": 2}
 COLOR = {"type": "string", "pattern": "^#([0-9A-Fa-f]{6}|[0-9A-Fa-f]{8})$"}
+# One run of # for the file number, and a PNG or EXR extension in any letter case.
+SEQUENCE_PATTERN = r"^[^#]*#+[^#]*\.([Pp][Nn][Gg]|[Ee][Xx][Rr])$"
 
 
 def integer(lo, hi, description=None):
@@ -128,7 +130,27 @@ def generate(tarsivel):
                         {"type": "object", "required": ["image"], "additionalProperties": False,
                          "properties": {"image": {
                              "type": "string",
-                             "description": "a PNG of the layer's size, relative to the scene"}}}]}}},
+                             "description": "a PNG or EXR of the layer's size, relative to the "
+                                            "scene"}}},
+                        {"type": "object", "required": ["sequence"], "additionalProperties": False,
+                         "properties": {
+                             "sequence": {
+                                 "type": "string", "pattern": SEQUENCE_PATTERN,
+                                 "description": "PNG or EXR files of the layer's size, relative "
+                                                "to the scene; one run of # is the file number, "
+                                                "zero-padded to the run's width"},
+                             "offset": dict(integer(0, INT32_MAX,
+                                                    "frame f shows file number f + offset"),
+                                            default=0),
+                             "missing": {"enum": ["error", "hold"], "default": "error",
+                                         "description": "a missing file: an error, or the "
+                                                        "nearest earlier frame's file"}}},
+                        {"type": "object", "required": ["movie"], "additionalProperties": False,
+                         "properties": {"movie": {
+                             "type": "string",
+                             "description": "a movie of the layer's size, relative to the "
+                                            "scene, read through ffmpeg; frame f shows its "
+                                            "frame f"}}}]}}},
             "time": {
                 "type": "object", "additionalProperties": False,
                 "dependentRequired": {"time_scale": ["time_step"], "time_step": ["time_scale"]},
@@ -232,6 +254,21 @@ REFUSED = {
                                                                 "vertices": [[0, 0]]}])]),
     "mask with neither form": scene(masks=[{"name": "a"}]),
     "no keyframes": scene(params={"Gravity": []}),
+    "background with two sources": scene(**{"layer.background": {"image": "a.png",
+                                                                  "movie": "a.mov"}}),
+    "background without a source": scene(**{"layer.background": {"offset": 1}}),
+    "unknown background key": scene(**{"layer.background": {"movie": "a.mov", "rate": 24}}),
+    "offset of a movie": scene(**{"layer.background": {"movie": "a.mov", "offset": 1}}),
+    "missing of a still": scene(**{"layer.background": {"image": "a.png", "missing": "hold"}}),
+    "sequence without #": scene(**{"layer.background": {"sequence": "plate.png"}}),
+    "sequence with two runs of #": scene(**{"layer.background": {"sequence": "p#_##.png"}}),
+    "sequence of JPEG files": scene(**{"layer.background": {"sequence": "p_##.jpg"}}),
+    "negative offset": scene(**{"layer.background": {"sequence": "p_##.png", "offset": -1}}),
+    "fractional offset": scene(**{"layer.background": {"sequence": "p_##.png", "offset": 1.5}}),
+    "missing as boolean": scene(**{"layer.background": {"sequence": "p_##.png",
+                                                        "missing": True}}),
+    "missing skip": scene(**{"layer.background": {"sequence": "p_##.png", "missing": "skip"}}),
+    "movie as number": scene(**{"layer.background": {"movie": 3}}),
 }
 
 # Scenes at the edges of what the reader accepts.
@@ -250,6 +287,10 @@ ACCEPTED = {
                        masks=[dict(MASK, closed=False),
                               {"keyframes": [{"frame": 0, "vertices": [
                                   {"pos": [1, 2], "in": [0, 2], "out": [2, 2]}]}]}]),
+    "every sequence key": scene(**{"layer.background": {"sequence": "plates/p_####.EXR",
+                                                        "offset": INT32_MAX,
+                                                        "missing": "hold"}}),
+    "a movie": scene(**{"layer.background": {"movie": "take 3.mov"}}),
 }
 
 

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "host/scenes/plate.h"
 #include "host/scenes/scene_setup.h"
 #include "host_test_support.h"
 
@@ -345,6 +348,104 @@ TEST_F(ApplySceneTest, WrongValuesNameTheParameter) {
               "scene.json: params.\"Point B\": expected x and y from -32768 to 32767.99 pixels");
     EXPECT_EQ(Apply(R"({"Point B": [0, -1e308]})"),
               "scene.json: params.\"Point B\": expected x and y from -32768 to 32767.99 pixels");
+}
+
+// Backgrounds that change with the frame: the keys each kind takes, and the
+// file each frame of a sequence shows.
+std::string WithBackground(const std::string& background) {
+    return R"({"format": "tarsivel-scene/1", "layer": {"width": 8, "height": 8, "background": )" +
+           background + R"(}, "time": {"frames": 6}})";
+}
+
+TEST(ScenePlateTest, SequencesAndMoviesAreReadWithTheirKeys) {
+    const Scene sequence =
+        ParseScene(json::parse(WithBackground(
+                       R"({"sequence": "plates/p_####.EXR", "offset": 1001, "missing": "hold"})")),
+                   "/scenes/a.json");
+    EXPECT_EQ(sequence.background.kind, SceneBackground::Kind::Sequence);
+    EXPECT_EQ(sequence.background.platePath, "/scenes/plates/p_####.EXR");
+    EXPECT_EQ(sequence.background.fileOffset, 1001);
+    EXPECT_TRUE(sequence.background.holdMissing);
+    const Scene plain = Parse(WithBackground(R"({"sequence": "p_#.png", "missing": "error"})"));
+    EXPECT_EQ(plain.background.fileOffset, 0);
+    EXPECT_FALSE(plain.background.holdMissing);
+    const Scene movie =
+        ParseScene(json::parse(WithBackground(R"({"movie": "take 3.mov"})")), "/s/a.json");
+    EXPECT_EQ(movie.background.kind, SceneBackground::Kind::Movie);
+    EXPECT_EQ(movie.background.platePath, "/s/take 3.mov");
+}
+
+TEST(ScenePlateTest, WrongPlateKeysAreNamed) {
+    const std::string key = "scene.json: layer.background";
+    EXPECT_EQ(ErrorOf(WithBackground(R"({"image": "a.png", "movie": "a.mov"})")),
+              key + ": give one of \"image\", \"sequence\" or \"movie\"");
+    EXPECT_EQ(ErrorOf(WithBackground(R"({"offset": 3})")),
+              key + ": give one of \"image\", \"sequence\" or \"movie\"");
+    EXPECT_EQ(ErrorOf(WithBackground(R"({"movie": "a.mov", "offset": 3})")),
+              key + ".offset: only a \"sequence\" takes this key");
+    EXPECT_EQ(ErrorOf(WithBackground(R"({"image": "a.png", "missing": "hold"})")),
+              key + ".missing: only a \"sequence\" takes this key");
+    EXPECT_EQ(ErrorOf(WithBackground(R"({"sequence": "p_#.png", "missing": "skip"})")),
+              key + ".missing: expected \"error\" or \"hold\"");
+    EXPECT_EQ(ErrorOf(WithBackground(R"({"sequence": "p_#.png", "offset": -1})")),
+              key + ".offset: expected an integer from 0 to 2147483647");
+    EXPECT_EQ(ErrorOf(WithBackground(R"({"sequence": "p_#_#.png"})")),
+              key + ".sequence: more than one run of #; give the file number one run");
+    EXPECT_NE(ErrorOf(WithBackground(R"({"sequence": "p.png"})")).find("a run of #"),
+              std::string::npos);
+    EXPECT_EQ(ErrorOf(WithBackground(R"({"sequence": "p_##.jpg"})")),
+              key + ".sequence: expected .png or .exr files");
+    EXPECT_EQ(ErrorOf(WithBackground(R"({"movie": 3})")), key + ".movie: expected a string");
+}
+
+class SequenceFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() /
+              ("tarsivel_plate_#" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        for (const char* name :
+             {"p_0098.png", "p_0100.png", "p_0101.png", "p_0103.png", "p_10000.png"}) {
+            std::ofstream(dir / name) << "";
+        }
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    Scene Sequence(bool hold, int64_t offset) {
+        Scene scene = Parse(WithBackground(R"({"sequence": "p_####.png"})"));
+        scene.background.platePath = (dir / "p_####.png").string();
+        scene.background.fileOffset = offset;
+        scene.background.holdMissing = hold;
+        return scene;
+    }
+    std::string Error(const Scene& scene, int32_t frame) {
+        try {
+            return SequenceFile(scene, frame);
+        } catch (const SceneError& e) {
+            return e.what();
+        }
+    }
+    std::filesystem::path dir;
+};
+
+// The scene's folder has a # of its own, which is not the file number.
+TEST_F(SequenceFileTest, FramesShowTheirNumberPlusTheOffsetOrHoldTheLastThatExists) {
+    const Scene exact = Sequence(false, 100);
+    EXPECT_EQ(SequenceFile(exact, 0), (dir / "p_0100.png").string());
+    EXPECT_EQ(SequenceFile(exact, 3), (dir / "p_0103.png").string());
+    // Wider numbers than the run are written in full.
+    EXPECT_EQ(SequenceFile(Sequence(false, 9900), 100), (dir / "p_10000.png").string());
+    EXPECT_EQ(Error(exact, 2), "scene.json: layer.background.sequence: frame 2 shows " +
+                                   (dir / "p_0102.png").string() +
+                                   ", which does not exist; add it, or give \"missing\": \"hold\" "
+                                   "to show the nearest earlier frame's file instead");
+
+    const Scene hold = Sequence(true, 100);
+    EXPECT_EQ(SequenceFile(hold, 2), (dir / "p_0101.png").string());
+    EXPECT_EQ(SequenceFile(hold, 5), (dir / "p_0103.png").string());
+    // Only the scene's own frames are held: file 98 comes before frame 0.
+    const Scene early = Sequence(true, 99);
+    EXPECT_NE(Error(early, 0).find("no earlier frame has a file to hold"), std::string::npos);
+    EXPECT_EQ(SequenceFile(early, 3), (dir / "p_0101.png").string());
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <sstream>
 #include <thread>
 
+#include "host/images/exr_io.h"
 #include "host/images/png_io.h"
 #include "host/scenes/frame_renderer.h"
 #include "host/scenes/scene_setup.h"
@@ -1109,6 +1110,246 @@ TEST_F(CliTest, DemoSceneRendersAtReducedSize) {
     EXPECT_EQ(frame->Width(), 240);
     EXPECT_EQ(frame->Height(), 135);
     EXPECT_TRUE(fs::exists(dir / "sheet.png"));
+}
+
+// Plates: backgrounds that change with the frame, made here from ffmpeg's test
+// source and checked against the still-background path frame by frame.
+class PlateTest : public CliTest {
+  protected:
+    void Ffmpeg(const std::string& args) {
+        const fs::path log = dir / "ffmpeg.txt";
+        const std::string command = "ffmpeg -v error -y " + args + " 2>" + log.string();
+        ASSERT_EQ(std::system(command.c_str()), 0) << command << "\n" << Slurp(log);
+    }
+    // 96 × 64, the rope composited over the background.
+    std::string PlateScene(const std::string& name, const std::string& background, int frames = 5,
+                           const std::string& fps = "30") {
+        return Scene(name, R"({"format": "tarsivel-scene/1",
+            "layer": {"width": 96, "height": 64, "background": )" +
+                               background + R"(},
+            "time": {"fps": )" +
+                               fps + R"(, "frames": )" + std::to_string(frames) + R"(},
+            "params": {"Point A": [20, 10], "Point B": [{"frame": 0, "value": [76, 10]},
+                                                       {"frame": 4, "value": [60, 30]}],
+                       "Rope Length": 120, "Segments": 12, "Thickness Start": 6,
+                       "Rope Color": "#FF8040", "Composite On Original": true}})");
+    }
+    // Renders `scene`; the frames' files as written.
+    std::vector<std::string> Frames(const std::string& scene, const std::string& args,
+                                    const std::string& stem, int first, int last,
+                                    const std::string& extension = ".png") {
+        const CliRun run =
+            Tarsivel("render " + scene + " " + args + " -s " + std::to_string(first) + " -e " +
+                     std::to_string(last) + " -o " + (dir / (stem + "_#" + extension)).string());
+        EXPECT_EQ(run.code, 0) << run.err;
+        std::vector<std::string> frames;
+        for (int f = first; f <= last; ++f) {
+            frames.push_back(Slurp(dir / (stem + "_" + std::to_string(f) + extension)));
+            EXPECT_FALSE(frames.back().empty()) << stem << " frame " << f;
+        }
+        return frames;
+    }
+    // Frame f rendered over the still image `file`, the path every plate is compared with.
+    std::string StillFrame(const std::string& file, int f, const std::string& args = "",
+                           const std::string& extension = ".png") {
+        const std::string scene = PlateScene("still.json", R"({"image": ")" + file + R"("})");
+        return Frames(scene, args, "still", f, f, extension)[0];
+    }
+    // p_1001.png … from ffmpeg's test source: a picture that changes every frame.
+    void MakeSequence(int count, const std::string& pixelFormat = "rgba") {
+        Ffmpeg("-f lavfi -i testsrc=size=96x64:rate=30 -frames:v " + std::to_string(count) +
+               " -vf format=" + pixelFormat + " -start_number 1001 " +
+               (dir / "p_%04d.png").string());
+    }
+};
+
+TEST_F(PlateTest, ASequenceOfOneStillGivesExactlyTheStillBackgroundsFrames) {
+    // Half-transparent, so that straight alpha is carried through as well.
+    Ffmpeg("-f lavfi -i testsrc=size=96x64 -frames:v 1 -vf format=rgba,colorchannelmixer=aa=0.5 " +
+           (dir / "still.png").string());
+    auto opaque = host::ReadPng((dir / "still.png").string(), host::PixelDepth::k32);
+    for (int32_t y = 0; y < opaque->Height(); ++y) {
+        for (int32_t x = 0; x < opaque->Width(); ++x) {
+            PF_PixelFloat p = opaque->ReadFloat(x, y);
+            p.alpha = 1.0f;
+            opaque->WriteFloat(x, y, p);
+        }
+    }
+    host::WritePng(*opaque, (dir / "opaque.png").string(), 16);
+    for (int n = 7; n <= 11; ++n) {
+        fs::copy_file(dir / "still.png", dir / ("s_" + std::to_string(n) + ".png"));
+        host::WriteExr(*opaque, (dir / ("e_" + std::to_string(n) + ".exr")).string());
+    }
+    const std::string still = PlateScene("still.json", R"({"image": "still.png"})");
+    const std::string sequence = PlateScene("seq.json", R"({"sequence": "s_#.png", "offset": 7})");
+    EXPECT_EQ(Frames(sequence, "-j 2", "seq", 0, 4), Frames(still, "-j 2", "still", 0, 4));
+    EXPECT_EQ(Frames(sequence, "--depth 16 --downsample 2", "seq", 0, 4),
+              Frames(still, "--depth 16 --downsample 2", "still", 0, 4));
+    const std::string exr = PlateScene("exr.json", R"({"sequence": "e_#.exr", "offset": 7})");
+    const std::string opaqueStill = PlateScene("opaque.json", R"({"image": "opaque.png"})");
+    EXPECT_EQ(Frames(exr, "--depth 32", "exr", 0, 4, ".exr"),
+              Frames(opaqueStill, "--depth 32", "still", 0, 4, ".exr"));
+}
+
+TEST_F(PlateTest, EachFrameShowsItsOwnFileAndAMissingOneIsNamedOrHeld) {
+    MakeSequence(5);
+    ASSERT_NE(Slurp(dir / "p_1001.png"), Slurp(dir / "p_1002.png"));
+    const std::string scene =
+        PlateScene("seq.json", R"({"sequence": "p_####.png", "offset": 1001})");
+    const std::vector<std::string> frames = Frames(scene, "-j 3", "seq", 0, 4);
+    for (int f = 0; f < 5; ++f) {
+        EXPECT_EQ(frames[f], StillFrame("p_" + std::to_string(1001 + f) + ".png", f)) << f;
+    }
+
+    fs::remove(dir / "p_1003.png");
+    const CliRun missing = Tarsivel("render " + scene + " -o " + (dir / "m_#.png").string());
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_NE(missing.err.find("frame 2: " + scene + ": layer.background.sequence: frame 2 shows " +
+                               (dir / "p_1003.png").string() + ", which does not exist"),
+              std::string::npos)
+        << missing.err;
+    EXPECT_FALSE(fs::exists(dir / "m_2.png"));
+
+    const std::string hold =
+        PlateScene("hold.json", R"({"sequence": "p_####.png", "offset": 1001, "missing": "hold"})");
+    EXPECT_EQ(Frames(hold, "", "hold", 2, 3),
+              (std::vector<std::string>{StillFrame("p_1002.png", 2), frames[3]}));
+}
+
+TEST_F(PlateTest, AMoviesFrameNIsFrameNOfTheSceneWhateverItsRate) {
+    MakeSequence(40);
+    const std::string sequence =
+        PlateScene("seq.json", R"({"sequence": "p_####.png", "offset": 1001})", 40);
+    const std::vector<std::string> expected = Frames(sequence, "", "seq", 0, 5);
+    // Lossless, at 24 frames a second under a scene of 30.
+    Ffmpeg("-framerate 24 -start_number 1001 -i " + (dir / "p_%04d.png").string() + " -c:v png " +
+           (dir / "plate.mov").string());
+    const std::string movie = PlateScene("movie.json", R"({"movie": "plate.mov"})", 40);
+    const CliRun run =
+        Tarsivel("render " + movie + " -e 5 -j 3 -o " + (dir / "mov_#.png").string());
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.err.find("warning: " + movie +
+                           ": layer.background.movie: " + (dir / "plate.mov").string() +
+                           " runs at 24 frames a second, the scene at 30"),
+              std::string::npos)
+        << run.err;
+    for (int f = 0; f < 6; ++f) {
+        EXPECT_EQ(Slurp(dir / ("mov_" + std::to_string(f) + ".png")), expected[f]) << f;
+    }
+    // Starting late enough that ffmpeg is told to skip the frames before.
+    EXPECT_EQ(Frames(movie, "-j 2", "late", 36, 39), Frames(sequence, "", "seq", 36, 39));
+
+    // 16 bits a sample stay 16 bits.
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.path().filename().string().rfind("p_", 0) == 0) {
+            fs::remove(entry.path());
+        }
+    }
+    MakeSequence(6, "rgba64be");
+    Ffmpeg("-framerate 30 -start_number 1001 -i " + (dir / "p_%04d.png").string() + " -c:v png " +
+           (dir / "deep.mov").string());
+    const std::string deep = PlateScene("deep.json", R"({"movie": "deep.mov"})", 6);
+    const std::string deepSequence =
+        PlateScene("seq.json", R"({"sequence": "p_####.png", "offset": 1001})", 6);
+    const CliRun quiet =
+        Tarsivel("render " + deep + " --depth 16 -o " + (dir / "deep_#.png").string());
+    EXPECT_EQ(quiet.err.find("warning"), std::string::npos) << quiet.err;
+    EXPECT_EQ(Frames(deep, "--depth 16", "deep", 0, 5),
+              Frames(deepSequence, "--depth 16", "seq16", 0, 5));
+}
+
+TEST_F(PlateTest, ShortOrWronglySizedOrUnreadableMoviesAreRefused) {
+    MakeSequence(4);
+    Ffmpeg("-framerate 30 -start_number 1001 -i " + (dir / "p_%04d.png").string() + " -c:v png " +
+           (dir / "short.mov").string());
+    Ffmpeg("-f lavfi -i testsrc=size=90x64 -frames:v 8 -c:v png " + (dir / "narrow.mov").string());
+    const auto refusal = [&](const std::string& background, const std::string& env = "") {
+        const std::string scene = PlateScene("movie.json", background, 5);
+        const CliRun run = Tarsivel("render " + scene + " -o " + (dir / "out_#.png").string(), env);
+        EXPECT_EQ(run.code, 2) << run.err;
+        EXPECT_FALSE(fs::exists(dir / "out_0.png"));
+        return run.err;
+    };
+    const std::string layer = "layer.background.movie: " + (dir).string() + "/";
+    EXPECT_NE(refusal(R"({"movie": "short.mov"})")
+                  .find(layer + "short.mov has 4 frames, the scene 5 (time.frames)"),
+              std::string::npos);
+    EXPECT_NE(refusal(R"({"movie": "narrow.mov"})")
+                  .find(layer + "narrow.mov is 90 × 64, the layer is 96 × 64"),
+              std::string::npos);
+    EXPECT_NE(refusal(R"({"movie": "none.mov"})").find(layer.substr(0, 24) + "cannot open"),
+              std::string::npos);
+    fs::create_directories(dir / "empty");
+    EXPECT_NE(refusal(R"({"movie": "short.mov"})", "PATH=" + (dir / "empty").string())
+                  .find("needs ffprobe, which is not on PATH"),
+              std::string::npos);
+    std::ofstream(dir / "text.mov") << "not a movie";
+    EXPECT_NE(refusal(R"({"movie": "text.mov"})").find("ffprobe cannot read"), std::string::npos);
+}
+
+// A file's header is compared with the layer before any pixel is decoded: a
+// tiny file that claims 16384 × 16384 costs nothing.
+std::string Big32(uint32_t v) {
+    return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+std::string Little32(int32_t v) {
+    const auto u = uint32_t(v);
+    return {char(u), char(u >> 8), char(u >> 16), char(u >> 24)};
+}
+std::string Box(const char* name, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    return std::string(name) + '\0' + "box2i" + '\0' + Little32(16) + Little32(x0) + Little32(y0) +
+           Little32(x1) + Little32(y1);
+}
+
+TEST_F(PlateTest, SizesComeFromTheHeaderBeforeAnyPixelIsDecoded) {
+    const std::string png = "\x89PNG\r\n\x1a\n" + Big32(13) + "IHDR" + Big32(16384) + Big32(16384) +
+                            std::string("\x08\x06\x00\x00\x00", 5) + Big32(0);
+    for (const char* name : {"huge.png", "h_0.png"}) {
+        std::ofstream(dir / name, std::ios::binary) << png;
+    }
+    const std::string exr = Little32(20000630) + Little32(2);
+    std::ofstream(dir / "huge_0.exr", std::ios::binary)
+        << exr << Box("dataWindow", 0, 0, 16383, 16383) << Box("displayWindow", 0, 0, 16383, 16383)
+        << '\0';
+    std::ofstream(dir / "wide_0.exr", std::ios::binary)
+        << exr << Box("dataWindow", -5, 0, 95, 63) << Box("displayWindow", 0, 0, 95, 63) << '\0';
+    Ffmpeg("-f lavfi -i testsrc=size=90x64 -frames:v 1 " + (dir / "n_0.png").string());
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {R"({"image": "huge.png"})",
+         "image: " + (dir / "huge.png").string() + " is 16384 × 16384, the layer is 96 × 64"},
+        {R"({"sequence": "h_#.png"})",
+         "sequence: " + (dir / "h_0.png").string() + " is 16384 × 16384, the layer is 96 × 64"},
+        {R"({"sequence": "huge_#.exr"})",
+         "sequence: " + (dir / "huge_0.exr").string() + " is 16384 × 16384, the layer is 96 × 64"},
+        {R"({"sequence": "wide_#.exr"})", "its data window reaches outside its display window"},
+        {R"({"sequence": "n_#.png"})",
+         "sequence: " + (dir / "n_0.png").string() + " is 90 × 64, the layer is 96 × 64"}};
+    for (const auto& [background, message] : cases) {
+        const std::string scene = PlateScene("big.json", background, 1);
+        // Far less memory than decoding any of them would take.
+        const CliRun run = Tarsivel("render " + scene + " -o " + (dir / "out_#.png").string(),
+                                    "ulimit -v 1000000;");
+        EXPECT_EQ(run.code, 2) << background;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+    }
+}
+
+TEST_F(PlateTest, EachFramesPlateIsInTheMemoryEstimate) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer cannot start under a memory limit";
+#endif
+    // 4096 × 4096: the float image a plate frame decodes to is 256 MiB.
+    Ffmpeg("-f lavfi -i color=c=teal:size=4096x4096 -frames:v 1 " + (dir / "big_0.png").string());
+    const std::string scene = Scene("big.json", R"({"format": "tarsivel-scene/1",
+        "layer": {"width": 4096, "height": 4096, "background": {"sequence": "big_#.png"}}})");
+    const CliRun run =
+        Tarsivel("render " + scene + " -o " + (dir / "b_#.raw").string(), "ulimit -v 300000;");
+    EXPECT_EQ(run.code, 2) << run.err;
+    // Without the plate a frame needs 193 MiB; with the decoded image, the
+    // decoder's samples and the frame's own background, 448 MiB more.
+    EXPECT_NE(run.err.find("frame 0: out of memory (a frame needs about 641 MiB); try -j 1"),
+              std::string::npos)
+        << run.err;
 }
 
 }  // namespace
