@@ -715,7 +715,7 @@ TEST_F(CliTest, OversizedInputsAreRefusedBeforeTheyFillMemory) {
     const CliRun run = Tarsivel("render " + scene + " -o " + (dir / "f.png").string());
     EXPECT_EQ(run.code, 2);
     EXPECT_NE(run.err.find(scene + ": layer.background.image: " + (dir / "wide.png").string() +
-                           " is 16 × 8 pixels, not 8 × 8, the layer's size"),
+                           " is 16 × 8, the layer is 8 × 8"),
               std::string::npos)
         << run.err;
 }
