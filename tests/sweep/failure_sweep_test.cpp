@@ -42,7 +42,7 @@ using testing::FailingNew;
 
 // What every injected host failure answers: a code no host call gives by itself.
 constexpr PF_Err kInjected = PF_Err_INVALID_CALLBACK;
-constexpr A_long kPremiereApplId = host::FourCharCode('P', 'r', 'M', 'r');
+constexpr A_long kPrMrApplId = host::FourCharCode('P', 'r', 'M', 'r');
 constexpr A_u_long kDevice = 0;
 
 // The commands, as the table tells them apart.
@@ -269,7 +269,7 @@ class FailureSweep : public ::testing::Test {
         scenarios.push_back({"global set-up", Stage::GlobalSetup, PF_Cmd_GLOBAL_SETUP,
                              [](CommandSettings settings) {
                                  auto instance = NewInstance(false);
-                                 settings.applId = kPremiereApplId;
+                                 settings.applId = kPrMrApplId;
                                  return Ran{instance->Run(PF_Cmd_GLOBAL_SETUP, settings)};
                              }});
         scenarios.push_back({"parameter set-up", Stage::ParamsSetup, PF_Cmd_PARAMS_SETUP,
