@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "host/images/image_size_error.h"
 #include "host/protocol/image_world.h"
 
 namespace tarsivel::host {
@@ -41,10 +42,19 @@ void WriteExr(const ImageWorld& world, const std::string& path,
 // straight alpha: colour is divided by alpha where alpha is not 0 (where it
 // is 0 the stored colour is kept). A file without A is opaque; one with only
 // Y (luminance) is grey. Pixels outside the data window are transparent.
-// Throws std::runtime_error, naming the file, when it cannot be read or is
-// larger than `maxSide` pixels across or down (checked before decoding).
+// The windows are read from the header before the file is opened for its
+// pixels. Throws std::runtime_error, naming the file, when it cannot be read,
+// is a deep or multi-part file, or is larger than `maxSide` pixels across or
+// down (its data window: 4 × `maxSide`).
 std::unique_ptr<ImageWorld> ReadExr(const std::string& path, PixelDepth depth,
                                     int32_t maxSide = 16384);
+
+// As ReadExr, for a file whose display window must be `width` × `height`:
+// one of another size is refused with ImageSizeError, and one whose data
+// window reaches outside its display window with std::runtime_error, both
+// before the file is opened for its pixels.
+std::unique_ptr<ImageWorld> ReadExrOfSize(const std::string& path, PixelDepth depth, int32_t width,
+                                          int32_t height);
 
 }  // namespace tarsivel::host
 

@@ -1,5 +1,6 @@
 // PNG and EXR in a build without libpng and OpenEXR (the Windows cross build):
-// every request fails with a message that points to raw pixel files.
+// every request fails: a write points to raw pixel files, a read to the
+// Linux build.
 #include <stdexcept>
 
 #include "host/images/exr_io.h"
@@ -8,19 +9,24 @@
 namespace tarsivel::host {
 namespace {
 
-[[noreturn]] void Unavailable(const std::string& path, const char* format) {
-    throw std::runtime_error(path + ": " + format +
-                             " files are not available in this build; write .raw frames instead");
+[[noreturn]] void Unavailable(const std::string& path, const char* format,
+                              const char* advice = "write .raw frames instead") {
+    throw std::runtime_error(path + ": " + format + " files are not available in this build; " +
+                             advice);
+}
+
+[[noreturn]] void Unreadable(const std::string& path, const char* format) {
+    Unavailable(path, format, "read them with the Linux build");
 }
 
 }  // namespace
 
 std::unique_ptr<ImageWorld> ReadPng(const std::string& path, PixelDepth, int32_t) {
-    Unavailable(path, "PNG");
+    Unreadable(path, "PNG");
 }
 
 std::unique_ptr<ImageWorld> ReadPngOfSize(const std::string& path, PixelDepth, int32_t, int32_t) {
-    Unavailable(path, "PNG");
+    Unreadable(path, "PNG");
 }
 
 std::vector<uint8_t> EncodePng(const ImageWorld&, int) {
@@ -41,7 +47,11 @@ void WriteExr(const ImageWorld&, const std::string& path, ExrChannels,
 }
 
 std::unique_ptr<ImageWorld> ReadExr(const std::string& path, PixelDepth, int32_t) {
-    Unavailable(path, "EXR");
+    Unreadable(path, "EXR");
+}
+
+std::unique_ptr<ImageWorld> ReadExrOfSize(const std::string& path, PixelDepth, int32_t, int32_t) {
+    Unreadable(path, "EXR");
 }
 
 }  // namespace tarsivel::host

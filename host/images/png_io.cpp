@@ -245,10 +245,38 @@ std::vector<png_bytep> RowPointers(std::vector<uint8_t>& pixels, size_t rowbytes
     return pointers;
 }
 
+uint32_t BigEndian32(const uint8_t* bytes) {
+    return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 |
+           uint32_t(bytes[3]);
+}
+
+// Compares the size in the file's first chunk, which the format puts first,
+// with `required`, and rewinds. libpng would check the chunk's CRC and read on
+// to the pixels before telling the size. A file that does not start like a
+// PNG is left to libpng to refuse.
+void RequireHeaderSize(std::FILE* file, const std::string& path, const int32_t* required) {
+    static constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    uint8_t head[24] = {};
+    const bool read = std::fread(head, 1, sizeof head, file) == sizeof head;
+    std::rewind(file);
+    if (!read || std::memcmp(head, kSignature, sizeof kSignature) != 0 ||
+        std::memcmp(head + 12, "IHDR", 4) != 0) {
+        return;
+    }
+    const uint32_t width = BigEndian32(head + 16);
+    const uint32_t height = BigEndian32(head + 20);
+    if (width != uint32_t(required[0]) || height != uint32_t(required[1])) {
+        throw PngSizeError(path, width, height, required[0], required[1]);
+    }
+}
+
 // `required`: the width and height the file must have, or null for any.
 std::unique_ptr<ImageWorld> ReadChecked(const std::string& path, PixelDepth depth,
                                         int32_t rowPaddingBytes, const int32_t* required) {
     File file = Open(path, "rb");
+    if (required != nullptr) {
+        RequireHeaderSize(file.get(), path, required);
+    }
     PngStructs structs(PngMode::kRead);
     if (!structs.Valid()) {
         throw std::runtime_error("cannot read " + path + ": out of memory");
@@ -262,12 +290,6 @@ std::unique_ptr<ImageWorld> ReadChecked(const std::string& path, PixelDepth dept
         header.rowbytes != header.width * samples || header.width > 0x7FFFFFu ||
         header.height > 0x7FFFFFu) {
         throw std::runtime_error("cannot read " + path + ": unsupported layout");
-    }
-    if (required != nullptr &&
-        (header.width != png_uint_32(required[0]) || header.height != png_uint_32(required[1]))) {
-        throw PngSizeError(path + " is " + std::to_string(header.width) + " × " +
-                           std::to_string(header.height) + " pixels, not " +
-                           std::to_string(required[0]) + " × " + std::to_string(required[1]));
     }
     std::vector<uint8_t> pixels(header.rowbytes * header.height);
     std::vector<png_bytep> rows = RowPointers(pixels, header.rowbytes, header.height);

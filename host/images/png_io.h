@@ -6,10 +6,10 @@
 
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "host/images/image_size_error.h"
 #include "host/protocol/image_world.h"
 
 namespace tarsivel::host {
@@ -20,14 +20,16 @@ std::unique_ptr<ImageWorld> ReadPng(const std::string& path, PixelDepth depth,
                                     int32_t rowPaddingBytes = 16);
 
 // A PNG file whose size is not the one required.
-class PngSizeError : public std::runtime_error {
+class PngSizeError : public ImageSizeError {
   public:
-    using std::runtime_error::runtime_error;
+    using ImageSizeError::ImageSizeError;
 };
 
 // As ReadPng, for a file that must be `width` × `height` pixels: one of
-// another size is refused with PngSizeError once its header is read, before
-// any pixel is decoded or any memory is set aside for them.
+// another size is refused with PngSizeError from the size its first chunk
+// gives, before libpng reads it (a damaged file that claims a huge size is
+// refused for its size, not for the damage), before any pixel is decoded or
+// any memory is set aside for them.
 std::unique_ptr<ImageWorld> ReadPngOfSize(const std::string& path, PixelDepth depth, int32_t width,
                                           int32_t height);
 

@@ -10,14 +10,11 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "host/images/exr_io.h"
 #include "host/images/png_io.h"
 #include "host/protocol/channel_conversions.h"
 
 #if !defined(_WIN32)
-#include <ImfChannelList.h>
-#include <ImfFrameBuffer.h>
-#include <ImfHeader.h>
-#include <ImfInputFile.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -51,195 +48,6 @@ bool HasExrExtension(const std::string& path) {
     return extension == ".exr";
 }
 
-uint32_t BigEndian32(const uint8_t* bytes) {
-    return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 |
-           uint32_t(bytes[3]);
-}
-
-// A PNG's size from its first chunk, which the format puts first; a file that
-// does not start like a PNG is left to the decoder to refuse.
-void CheckPngHeader(const Scene& scene, const std::string& path) {
-    static constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    uint8_t head[24] = {};
-    std::ifstream in(path, std::ios::binary);
-    if (!in.read(reinterpret_cast<char*>(head), sizeof head) ||
-        std::memcmp(head, kSignature, sizeof kSignature) != 0 ||
-        std::memcmp(head + 12, "IHDR", 4) != 0) {
-        return;
-    }
-    RequireLayerSize(scene, path, BigEndian32(head + 16), BigEndian32(head + 20));
-}
-
-std::unique_ptr<ImageWorld> ReadPngLayer(const Scene& scene, const std::string& path) {
-    CheckPngHeader(scene, path);
-    std::unique_ptr<ImageWorld> image;
-    try {
-        image = ReadPng(path, PixelDepth::k32);
-    } catch (const std::bad_alloc&) {
-        throw;  // told with the memory estimate and what to try
-    } catch (const std::exception& e) {
-        Fail(scene, e.what());
-    }
-    RequireLayerSize(scene, path, image->Width(), image->Height());
-    return image;
-}
-
-#if defined(_WIN32)
-
-std::unique_ptr<ImageWorld> ReadExrLayer(const Scene& scene, const std::string& path) {
-    Fail(scene, path + ": EXR plates need the Linux build");
-}
-
-#else
-
-int32_t LittleEndian32(const char* bytes) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) {
-        v = v << 8 | uint8_t(bytes[i]);
-    }
-    int32_t s;
-    std::memcpy(&s, &v, sizeof s);
-    return s;
-}
-
-// The two windows of an EXR header, x min, y min, x max, y max.
-struct ExrWindows {
-    int32_t display[4] = {0, 0, -1, -1};
-    int32_t data[4] = {0, 0, -1, -1};
-    bool haveDisplay = false;
-    bool haveData = false;
-};
-
-bool ReadName(std::istream& in, std::string& name) {
-    name.clear();
-    for (char c; in.get(c);) {
-        if (c == '\0') {
-            return true;
-        }
-        if (name.size() >= 255) {
-            return false;
-        }
-        name.push_back(c);
-    }
-    return false;
-}
-
-// Reads the header's attributes without the library, which would size its
-// tables from the windows before anyone could look at them. "" or the problem.
-std::string ReadExrWindows(const std::string& path, ExrWindows& windows) {
-    std::ifstream in(path, std::ios::binary);
-    char start[8];
-    if (!in.read(start, sizeof start)) {
-        return in.is_open() ? "not an EXR file"
-                            : std::string("cannot open it: ") + std::strerror(errno);
-    }
-    if (LittleEndian32(start) != 20000630) {
-        return "not an EXR file";
-    }
-    const int32_t flags = LittleEndian32(start + 4);
-    if ((flags & 0x800) != 0 || (flags & 0x1000) != 0) {
-        return "a deep or multi-part EXR file; give a single-part scan-line or tiled one";
-    }
-    std::string name;
-    std::string type;
-    while (ReadName(in, name) && !name.empty()) {
-        char sizeBytes[4];
-        if (!ReadName(in, type) || !in.read(sizeBytes, 4)) {
-            break;
-        }
-        const int32_t size = LittleEndian32(sizeBytes);
-        if (size < 0) {
-            break;
-        }
-        if ((name == "displayWindow" || name == "dataWindow") && type == "box2i" && size == 16) {
-            char box[16];
-            if (!in.read(box, sizeof box)) {
-                break;
-            }
-            const bool display = name == "displayWindow";
-            for (int i = 0; i < 4; ++i) {
-                (display ? windows.display : windows.data)[i] = LittleEndian32(box + 4 * i);
-            }
-            (display ? windows.haveDisplay : windows.haveData) = true;
-        } else if (!in.seekg(size, std::ios::cur)) {
-            break;
-        }
-    }
-    if (!windows.haveDisplay || !windows.haveData) {
-        return "a damaged EXR header (no display or data window)";
-    }
-    return "";
-}
-
-std::unique_ptr<ImageWorld> ReadExrLayer(const Scene& scene, const std::string& path) {
-    ExrWindows windows;
-    const std::string problem = ReadExrWindows(path, windows);
-    if (!problem.empty()) {
-        Fail(scene, path + ": " + problem);
-    }
-    const int32_t* d = windows.display;
-    RequireLayerSize(scene, path, int64_t(d[2]) - d[0] + 1, int64_t(d[3]) - d[1] + 1);
-    const int32_t* w = windows.data;
-    if (w[0] < d[0] || w[1] < d[1] || w[2] > d[2] || w[3] > d[3] || w[2] < w[0] || w[3] < w[1]) {
-        Fail(scene, path +
-                        ": its data window reaches outside its display window; give the "
-                        "picture's pixels only");
-    }
-    const std::size_t width = std::size_t(w[2] - w[0] + 1);
-    const std::size_t height = std::size_t(w[3] - w[1] + 1);
-    // R, G, B, A planes over the data window; a file of luminance alone gives grey.
-    std::vector<float> planes[4];
-    try {
-        Imf::InputFile file(path.c_str());
-        const Imath::Box2i box = file.header().dataWindow();
-        if (box.min.x != w[0] || box.min.y != w[1] || box.max.x != w[2] || box.max.y != w[3]) {
-            Fail(scene, path + ": a damaged EXR header");
-        }
-        const Imf::ChannelList& channels = file.header().channels();
-        const bool grey =
-            channels.findChannel("R") == nullptr && channels.findChannel("G") == nullptr &&
-            channels.findChannel("B") == nullptr && channels.findChannel("Y") != nullptr;
-        Imf::FrameBuffer frame;
-        const char* names[4] = {grey ? "Y" : "R", "G", "B", "A"};
-        for (int c = 0; c < 4; ++c) {
-            planes[c].assign(width * height, 0.0f);
-            if (grey && (c == 1 || c == 2)) {
-                continue;
-            }
-            frame.insert(names[c], Imf::Slice::Make(Imf::FLOAT, planes[c].data(), box, 0, 0, 1, 1,
-                                                    c == 3 ? 1.0 : 0.0));
-        }
-        file.setFrameBuffer(frame);
-        file.readPixels(box.min.y, box.max.y);
-        if (grey) {
-            planes[1] = planes[0];
-            planes[2] = planes[0];
-        }
-    } catch (const SceneError&) {
-        throw;
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const std::exception& e) {
-        Fail(scene, "cannot read " + path + ": " + e.what());
-    }
-    auto image = std::make_unique<ImageWorld>(scene.width, scene.height, PixelDepth::k32);
-    image->Fill({0, 0, 0, 0});
-    for (std::size_t y = 0; y < height; ++y) {
-        for (std::size_t x = 0; x < width; ++x) {
-            const std::size_t i = y * width + x;
-            const float a = planes[3][i];
-            // The format's colour is premultiplied; the layer's is straight.
-            const float unmultiply = a > 0.0f ? 1.0f / a : 1.0f;
-            image->WriteFloat(int32_t(x) + w[0] - d[0], int32_t(y) + w[1] - d[1],
-                              {a, planes[0][i] * unmultiply, planes[1][i] * unmultiply,
-                               planes[2][i] * unmultiply});
-        }
-    }
-    return image;
-}
-
-#endif
-
 // The pattern's run of # is the last one: the scene's folder, put before it, may have its own.
 std::string FileOfNumber(const std::string& pattern, int64_t number) {
     const std::size_t end = pattern.rfind('#') + 1;
@@ -259,7 +67,18 @@ bool Missing(const std::string& path) {
 }  // namespace
 
 std::unique_ptr<ImageWorld> ReadLayerImage(const Scene& scene, const std::string& path) {
-    return HasExrExtension(path) ? ReadExrLayer(scene, path) : ReadPngLayer(scene, path);
+    try {
+        return HasExrExtension(path)
+                   ? ReadExrOfSize(path, PixelDepth::k32, scene.width, scene.height)
+                   : ReadPngOfSize(path, PixelDepth::k32, scene.width, scene.height);
+    } catch (const ImageSizeError& e) {
+        RequireLayerSize(scene, path, e.Width(), e.Height());
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw;  // told with the memory estimate and what to try
+    } catch (const std::exception& e) {
+        Fail(scene, e.what());
+    }
 }
 
 std::string SequenceFile(const Scene& scene, int32_t frame) {

@@ -199,6 +199,19 @@ TEST_F(ImageFilesTest, AFileOfTheWrongSizeIsRefusedByItsHeader) {
         EXPECT_EQ(std::string(e.what()),
                   Path("huge.png") + " is 16384 × 16384 pixels, not 64 × 48");
     }
+    // Cut after its first chunk, whose CRC is wrong: still refused for its size, which callers
+    // can word their own way.
+    bytes.resize(33);
+    bytes[29] ^= 0xFF;
+    std::ofstream(Path("cut.png"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    try {
+        ReadPngOfSize(Path("cut.png"), PixelDepth::k32, 64, 48);
+        ADD_FAILURE() << "accepted";
+    } catch (const ImageSizeError& e) {
+        EXPECT_EQ(e.Width(), 16384);
+        EXPECT_EQ(e.Height(), 16384);
+    }
 }
 
 // The format's alpha is associated: colour is stored multiplied by alpha.
@@ -360,6 +373,87 @@ TEST_F(ImageFilesTest, ExrFilesFromElsewhereAreReadAsTheirDisplayWindowShows) {
     } catch (const std::runtime_error& e) {
         EXPECT_NE(std::string(e.what()).find("text.exr"), std::string::npos) << e.what();
     }
+}
+
+std::string Little32(int32_t v) {
+    const auto u = uint32_t(v);
+    return {char(u), char(u >> 8), char(u >> 16), char(u >> 24)};
+}
+
+// An EXR header alone: magic number, version and flags, the two windows.
+void WriteExrHeader(const std::string& path, int32_t flags, int32_t side) {
+    std::string bytes = Little32(20000630) + Little32(2 | flags);
+    for (const char* name : {"dataWindow", "displayWindow"}) {
+        bytes += std::string(name) + '\0' + "box2i" + '\0' + Little32(16) + Little32(0) +
+                 Little32(0) + Little32(side - 1) + Little32(side - 1);
+    }
+    std::ofstream(path, std::ios::binary) << bytes << '\0';
+}
+
+// The size is the display window's, compared before the library opens the
+// file (it would fail on the missing pixels, or size its tables first); the
+// picture is read in bands of rows, each in its place.
+TEST_F(ImageFilesTest, ExrOfSizeChecksTheHeaderFirstAndReadsEveryRowInPlace) {
+    ImageWorld tall(700, 400, PixelDepth::k32);
+    for (int32_t y = 0; y < 400; ++y) {
+        for (int32_t x = 0; x < 700; ++x) {
+            tall.WriteFloat(x, y, {1.0f, float(x) / 700.0f, float(y) / 400.0f, 0.5f});
+        }
+    }
+    WriteExr(tall, Path("tall.exr"));
+    const auto back = ReadExrOfSize(Path("tall.exr"), PixelDepth::k32, 700, 400);
+    for (int32_t y = 0; y < 400; ++y) {
+        for (int32_t x = 0; x < 700; ++x) {
+            ASSERT_EQ(back->ReadFloat(x, y).red, float(x) / 700.0f) << x << "," << y;
+            ASSERT_EQ(back->ReadFloat(x, y).green, float(y) / 400.0f) << x << "," << y;
+        }
+    }
+    // A data window inside the display window: the rest is transparent.
+    WriteExrFile(Path("inset.exr"), Imath::Box2i({0, 0}, {7, 3}), Imath::Box2i({2, 1}, {5, 2}),
+                 {{"R", 0.4f}, {"A", 0.5f}});
+    const auto inset = ReadExrOfSize(Path("inset.exr"), PixelDepth::k16, 8, 4);
+    EXPECT_EQ(inset->ReadFloat(1, 1).alpha, 0.0f);
+    EXPECT_EQ(inset->ReadFloat(2, 1).alpha, inset->ReadFloat(5, 2).alpha);
+    EXPECT_NEAR(inset->ReadFloat(5, 2).red, 0.8f, 1e-4f);
+    EXPECT_EQ(inset->ReadFloat(6, 2).alpha, 0.0f);
+    EXPECT_EQ(inset->ReadFloat(5, 3).alpha, 0.0f);
+
+    WriteExrHeader(Path("huge.exr"), 0, 20000);
+    try {
+        ReadExrOfSize(Path("huge.exr"), PixelDepth::k32, 64, 48);
+        ADD_FAILURE() << "read";
+    } catch (const ImageSizeError& e) {
+        EXPECT_EQ(e.Width(), 20000);
+        EXPECT_EQ(std::string(e.what()),
+                  Path("huge.exr") + " is 20000 × 20000 pixels, not 64 × 48");
+    }
+    const auto refusal = [&](const char* name, int32_t width, int32_t height) {
+        try {
+            ReadExrOfSize(Path(name), PixelDepth::k32, width, height);
+        } catch (const ImageSizeError& e) {
+            return "size: " + std::string(e.what());
+        } catch (const std::runtime_error& e) {
+            return std::string(e.what());
+        }
+        return std::string("read");
+    };
+    // ReadExr reads the part inside; a layer's image must hold its pixels only.
+    WriteExrFile(Path("spill.exr"), Imath::Box2i({0, 0}, {3, 2}), Imath::Box2i({1, 1}, {4, 1}),
+                 {{"R", 0.4f}});
+    EXPECT_EQ(refusal("spill.exr", 4, 3),
+              Path("spill.exr") +
+                  ": its data window reaches outside its display window; give the picture's "
+                  "pixels only");
+    for (const int32_t flags : {0x800, 0x1000}) {
+        WriteExrHeader(Path("parts.exr"), flags, 4);
+        EXPECT_NE(refusal("parts.exr", 4, 4).find("parts.exr: a deep or multi-part EXR file"),
+                  std::string::npos);
+        EXPECT_THROW(ReadExr(Path("parts.exr"), PixelDepth::k32), std::runtime_error);
+    }
+    WriteExrHeader(Path("empty.exr"), 0, 4);
+    EXPECT_NE(refusal("empty.exr", 4, 4).find("empty.exr: cannot read it as OpenEXR"),
+              std::string::npos);
+    EXPECT_EQ(refusal("missing.exr", 4, 4).rfind(Path("missing.exr") + ": cannot open it", 0), 0u);
 }
 
 }  // namespace
