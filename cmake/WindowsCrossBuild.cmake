@@ -14,6 +14,7 @@ endfunction()
 tarsivel_stage_headers(CL)
 tarsivel_stage_headers(nlohmann)
 tarsivel_stage_headers(CLI)
+tarsivel_stage_headers(stb)
 
 # Package configurations for the staged header-only libraries.
 function(tarsivel_stage_header_package package target)
@@ -52,11 +53,17 @@ function(tarsivel_windows_plugin target pipl_rc)
 endfunction()
 
 # The host's image files without libpng and OpenEXR, which have no Windows
-# builds here: frames are written as raw pixel files and PNG or EXR requests
-# fail plainly.
+# builds here: PNG through the portable codec (stb_image, staged, and the
+# mingw-w64 build of zlib, linked statically so that the command needs no DLL
+# of it), and EXR requests fail plainly.
 function(tarsivel_windows_host_images target)
   get_target_property(_dir ${target} SOURCE_DIR)
+  set(ZLIB_USE_STATIC_LIBS ON)
+  find_package(ZLIB REQUIRED)
   target_sources(${target} PRIVATE ${_dir}/image_files_unavailable.cpp)
+  target_compile_definitions(${target} PRIVATE TARSIVEL_PORTABLE_PNG)
+  target_include_directories(${target} SYSTEM PRIVATE ${_staged}/include)
+  target_link_libraries(${target} PRIVATE ZLIB::ZLIB)
 endfunction()
 
 # <windows.h> without its min and max macros, which break std::min and std::max.

@@ -1,16 +1,15 @@
-// PNG and EXR in a build without libpng and OpenEXR (the Windows cross build):
+// EXR in a build without OpenEXR (the Windows cross build):
 // every request fails: a write points to raw pixel files, a read to the
 // Linux build.
 #include <stdexcept>
 
 #include "host/images/exr_io.h"
-#include "host/images/png_io.h"
 
 namespace tarsivel::host {
 namespace {
 
 [[noreturn]] void Unavailable(const std::string& path, const char* format,
-                              const char* advice = "write .raw frames instead") {
+                              const char* advice = "write .png or .raw frames instead") {
     throw std::runtime_error(path + ": " + format + " files are not available in this build; " +
                              advice);
 }
@@ -20,22 +19,6 @@ namespace {
 }
 
 }  // namespace
-
-std::unique_ptr<ImageWorld> ReadPng(const std::string& path, PixelDepth, int32_t) {
-    Unreadable(path, "PNG");
-}
-
-std::unique_ptr<ImageWorld> ReadPngOfSize(const std::string& path, PixelDepth, int32_t, int32_t) {
-    Unreadable(path, "PNG");
-}
-
-std::vector<uint8_t> EncodePng(const ImageWorld&, int) {
-    Unavailable("an image", "PNG");
-}
-
-void WritePng(const ImageWorld&, const std::string& path, int) {
-    Unavailable(path, "PNG");
-}
 
 std::vector<uint8_t> EncodeExr(const ImageWorld&, ExrChannels, std::optional<ExrFrameRate>) {
     Unavailable("an image", "EXR");
