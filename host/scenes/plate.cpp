@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -15,8 +14,6 @@
 #include "host/protocol/channel_conversions.h"
 
 #if !defined(_WIN32)
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -146,100 +143,6 @@ std::unique_ptr<ImageWorld> MoviePlate::Frame(int32_t) {
 
 namespace {
 
-std::string FindProgram(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::istringstream folders(path != nullptr ? path : "");
-    std::string folder;
-    while (std::getline(folders, folder, ':')) {
-        const std::string candidate = (fs::path(folder.empty() ? "." : folder) / name).string();
-        std::error_code error;
-        if (::access(candidate.c_str(), X_OK) == 0 && !fs::is_directory(candidate, error)) {
-            return candidate;
-        }
-    }
-    return "";
-}
-
-// A file with no name for a child's messages, closed in other children.
-int AnonymousLog() {
-    std::string name = (fs::temp_directory_path() / "tarsivel-plate-XXXXXX").string();
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd >= 0) {
-        ::unlink(name.c_str());
-    }
-    return fd;
-}
-
-// The last line written to `log`, for messages.
-std::string LastLine(int log) {
-    std::string text;
-    char chunk[4096];
-    off_t at = 0;
-    for (ssize_t n; log >= 0 && (n = ::pread(log, chunk, sizeof chunk, at)) > 0; at += n) {
-        text.append(chunk, std::size_t(n));
-    }
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
-    }
-    const std::size_t start = text.find_last_of('\n');
-    text = start == std::string::npos ? text : text.substr(start + 1);
-    return text.empty() ? "" : ": " + text;
-}
-
-// Starts `args` with its output on a pipe, whose reading end is returned in
-// `out`, and its messages in `log`; the process id, or -1.
-long Spawn(const std::vector<std::string>& args, int log, int& out) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        return -1;
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        // Only what is safe between fork and exec in a process with threads.
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, 0);
-        ::dup2(fds[1], 1);
-        ::dup2(log >= 0 ? log : null, 2);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(fds[1]);
-    if (pid < 0) {
-        ::close(fds[0]);
-        return -1;
-    }
-    out = fds[0];
-    return pid;
-}
-
-int Wait(long pid) {
-    int status = 0;
-    while (::waitpid(pid_t(pid), &status, 0) < 0 && errno == EINTR) {
-    }
-    return status;
-}
-
-// Reads up to `size` bytes; fewer only at the end of the pipe.
-std::size_t ReadFully(int fd, void* data, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, static_cast<char*>(data) + done, size - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        done += std::size_t(n);
-    }
-    return done;
-}
-
 struct Rate {
     int64_t num = 0;
     int64_t den = 0;
@@ -282,49 +185,26 @@ MoviePlate::MoviePlate(const Scene& scene, const std::function<void(const std::s
     if (std::ifstream probe(movie, std::ios::binary); !probe) {
         Fail(scene, "cannot open " + movie + ": " + std::strerror(errno));
     }
-    const std::string ffprobe = FindProgram("ffprobe");
+    const std::string ffprobe = FindOnPath("ffprobe");
     if (ffprobe.empty()) {
         Fail(scene, MissingFfmpegAdvice(movie, "ffprobe"));
     }
-    if (FindProgram("ffmpeg").empty()) {
+    if (FindOnPath("ffmpeg").empty()) {
         Fail(scene, MissingFfmpegAdvice(movie, "ffmpeg"));
     }
     // Counting packets reads the file without decoding it.
-    const std::vector<std::string> args = {
-        ffprobe,
-        "-v",
-        "error",
-        "-select_streams",
-        "v:0",
-        "-count_packets",
-        "-show_entries",
-        "stream=width,height,pix_fmt,avg_frame_rate,r_frame_rate,nb_read_packets",
-        "-of",
-        "json",
-        movie};
-    const int log = AnonymousLog();
-    int out = -1;
-    const long pid = Spawn(args, log, out);
-    const int startError = errno;
-    std::string text;
-    char chunk[4096];
-    for (std::size_t n; pid > 0 && (n = ReadFully(out, chunk, sizeof chunk)) > 0;) {
-        text.append(chunk, n);
+    const ProgramRun probe = RunProgram(
+        {ffprobe, "-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
+         "stream=width,height,pix_fmt,avg_frame_rate,r_frame_rate,nb_read_packets", "-of", "json",
+         movie});
+    if (probe.startError != 0) {
+        Fail(scene, std::string("cannot start ffprobe: ") + std::strerror(probe.startError));
     }
-    const int status = pid > 0 ? Wait(pid) : 0;
-    const std::string said = LastLine(log);
-    for (const int fd : {out, log}) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
+    if (!WIFEXITED(probe.status) || WEXITSTATUS(probe.status) != 0) {
+        Fail(scene,
+             "ffprobe cannot read " + movie + (probe.message.empty() ? "" : ": " + probe.message));
     }
-    if (pid < 0) {
-        Fail(scene, std::string("cannot start ffprobe: ") + std::strerror(startError));
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        Fail(scene, "ffprobe cannot read " + movie + said);
-    }
-    const nlohmann::json probed = nlohmann::json::parse(text, nullptr, false);
+    const nlohmann::json probed = nlohmann::json::parse(probe.output, nullptr, false);
     if (!probed.is_object() || !probed.contains("streams") || !probed["streams"].is_array() ||
         probed["streams"].empty() || !probed["streams"][0].is_object()) {
         Fail(scene, movie + " has no video stream");
@@ -370,18 +250,12 @@ MoviePlate::~MoviePlate() {
 }
 
 void MoviePlate::StopLocked() {
-    if (pid_ > 0) {
-        ::kill(pid_t(pid_), SIGKILL);
-        ::close(pipe_);
-        Wait(pid_);
-    }
-    pid_ = -1;
-    pipe_ = -1;
+    EndChild(decoder_, true);
 }
 
 void MoviePlate::FailLocked(const std::string& problem) {
     StopLocked();
-    Fail(scene_, problem + LastLine(log_));
+    Fail(scene_, problem + LastLine(log_, ": "));
 }
 
 void MoviePlate::StartLocked(int32_t from) {
@@ -396,15 +270,15 @@ void MoviePlate::StartLocked(int32_t from) {
     // Every decoded frame as it comes, none repeated or dropped for a rate;
     // pixels as stored, not turned by rotation metadata, so the size is the probed one.
     std::vector<std::string> args = {
-        FindProgram("ffmpeg"), "-hide_banner", "-nostdin", "-v",   "error",
-        "-noautorotate",       "-i",           movie,      "-map", "0:v:0"};
+        FindOnPath("ffmpeg"), "-hide_banner", "-nostdin", "-v",   "error",
+        "-noautorotate",      "-i",           movie,      "-map", "0:v:0"};
     if (from > 0) {
         args.insert(args.end(), {"-vf", "select=gte(n\\," + std::to_string(from) + ")"});
     }
     args.insert(args.end(), {"-fps_mode", "passthrough", "-f", "rawvideo", "-pix_fmt",
                              wide_ ? "rgba64le" : "rgba", "pipe:1"});
-    pid_ = Spawn(args, log_, pipe_);
-    if (pid_ < 0) {
+    decoder_ = StartChild(args, ChildPipe::kOutput, log_);
+    if (decoder_.pid < 0) {
         Fail(scene_,
              std::string("cannot start ffmpeg to read ") + movie + ": " + std::strerror(errno));
     }
@@ -420,12 +294,12 @@ std::vector<uint8_t> MoviePlate::DecodedLocked(int32_t frame) {
     }
     // Behind the pipe, or so far ahead that ffmpeg had better skip the frames
     // between (it still decodes them, but pipes none).
-    if (pid_ < 0 || frame < next_ || std::size_t(frame - next_) > keep_) {
+    if (decoder_.pid < 0 || frame < next_ || std::size_t(frame - next_) > keep_) {
         StartLocked(frame);
     }
     for (;;) {
         std::vector<uint8_t> samples(frameBytes_);
-        if (ReadFully(pipe_, samples.data(), samples.size()) != samples.size()) {
+        if (ReadFully(decoder_.pipe, samples.data(), samples.size()) != samples.size()) {
             FailLocked(scene_.background.platePath + " ends before its frame " +
                        std::to_string(next_) + ", which frame " + std::to_string(frame) + " needs");
         }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host/protocol/image_world.h"
+#include "host/scenes/child_process.h"
 #include "host/scenes/scene.h"
 
 namespace tarsivel::host {
@@ -58,8 +59,7 @@ class MoviePlate {
     std::size_t frameBytes_;
     std::size_t keep_;  // frames held decoded ahead at most
     std::mutex mutex_;
-    long pid_ = -1;
-    int pipe_ = -1;
+    Child decoder_;     // ffmpeg, its output piped here
     int log_ = -1;      // ffmpeg's messages
     int32_t next_ = 0;  // the frame the pipe gives next
     std::map<int32_t, std::vector<uint8_t>> ahead_;

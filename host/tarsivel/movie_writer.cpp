@@ -3,17 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "host/tarsivel/exit_error.h"
 
 #if !defined(_WIN32)
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -21,10 +17,6 @@
 namespace tarsivel::cli {
 
 #if defined(_WIN32)
-
-std::string FindOnPath(const std::string&) {
-    return "";
-}
 
 MovieWriter::MovieWriter(const std::string& path, const MovieSettings& settings)
     : path_(path), settings_(settings), output_(path), next_(settings.first) {
@@ -114,111 +106,12 @@ std::vector<std::string> FfmpegArguments(const std::string& ffmpeg, const MovieS
     return args;
 }
 
-// The last line ffmpeg wrote to `log`, for messages.
-std::string Tail(int log) {
-    std::string text;
-#if !defined(_WIN32)
-    char chunk[4096];
-    off_t at = 0;
-    for (ssize_t n; log >= 0 && (n = ::pread(log, chunk, sizeof chunk, at)) > 0; at += n) {
-        text.append(chunk, std::size_t(n));
-    }
-#else
-    static_cast<void>(log);
-#endif
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
-    }
-    const std::size_t start = text.find_last_of('\n');
-    text = start == std::string::npos ? text : text.substr(start + 1);
-    return text.empty() ? "" : ": " + text;
-}
-
-struct ProgramRun {
-    int status;          // as waitpid gives it
-    std::string output;  // stdout and stderr together, the last 64 KiB
-};
-
-// `args` as execv takes them, valid while `args` lives.
-std::vector<char*> Argv(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    return argv;
-}
-
-// A pipe to or from the program `args` starts; throws naming it.
-void OpenPipe(int fds[2], const std::vector<std::string>& args) {
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        throw ExitError(kExitUsage,
-                        "cannot start " + args[0] + ": " + std::string(std::strerror(errno)));
-    }
-}
-
-// Runs `args` to its end, without input. Ctrl-C stops it with this process.
-ProgramRun RunProgram(const std::vector<std::string>& args) {
-    std::vector<char*> argv = Argv(args);
-    int fds[2];
-    OpenPipe(fds, args);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_RDONLY);
-        ::dup2(null, 0);
-        ::dup2(fds[1], 1);
-        ::dup2(fds[1], 2);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(fds[1]);
-    if (pid < 0) {
-        ::close(fds[0]);
-        throw ExitError(kExitUsage,
-                        "cannot start " + args[0] + ": " + std::string(std::strerror(errno)));
-    }
-    StopOnInterrupt(pid);
-    ProgramRun run{0, ""};
-    char chunk[4096];
-    for (ssize_t n; (n = ::read(fds[0], chunk, sizeof chunk)) != 0;) {
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            break;
-        }
-        run.output.append(chunk, std::size_t(n));
-        constexpr std::size_t kKept = 64 * 1024;
-        if (run.output.size() > 2 * kKept) {
-            run.output.erase(0, run.output.size() - kKept);
-        }
-    }
-    ::close(fds[0]);
-    while (::waitpid(pid, &run.status, 0) < 0 && errno == EINTR) {
-    }
-    StopOnInterrupt(-1);
-    return run;
-}
-
 }  // namespace
-
-std::string FindOnPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::istringstream folders(path != nullptr ? path : "");
-    std::string folder;
-    while (std::getline(folders, folder, ':')) {
-        const std::string candidate = (fs::path(folder.empty() ? "." : folder) / program).string();
-        if (::access(candidate.c_str(), X_OK) == 0 && !fs::is_directory(candidate)) {
-            return candidate;
-        }
-    }
-    return "";
-}
 
 MovieWriter::MovieWriter(const std::string& path, const MovieSettings& settings)
     : path_(path), settings_(settings), output_(path), next_(settings.first) {
-    const std::string ffmpeg = FindOnPath("ffmpeg");
-    ffprobe_ = FindOnPath("ffprobe");
+    const std::string ffmpeg = host::FindOnPath("ffmpeg");
+    ffprobe_ = host::FindOnPath("ffprobe");
     if (ffmpeg.empty() || ffprobe_.empty()) {
         throw ExitError(kExitUsage, "writing " + path + " needs " +
                                         (ffmpeg.empty() ? "ffmpeg" : "ffprobe") +
@@ -226,68 +119,40 @@ MovieWriter::MovieWriter(const std::string& path, const MovieSettings& settings)
                                         "install ffmpeg, which brings ffmpeg and ffprobe) or "
                                         "write frames (.png, .exr, .raw)");
     }
-    const std::vector<std::string> args =
-        FfmpegArguments(ffmpeg, settings, output_.TemporaryPath());
-    std::vector<char*> argv = Argv(args);
-    int fds[2];
-    OpenPipe(fds, args);
     // ffmpeg's messages go to a file that has no name, so nothing is left behind.
-    const std::string logName = output_.TemporaryPath() + ".log";
-    const int log = ::open(logName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    ::unlink(logName.c_str());
-    log_ = log;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(fds[0], 0);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(log >= 0 ? log : null, 2);
-        // Ctrl-C reaches this process, which stops ffmpeg and removes its file.
-        ::setpgid(0, 0);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(fds[0]);
-    if (pid < 0) {
-        ::close(fds[1]);
+    log_ = host::AnonymousLog(fs::path(output_.TemporaryPath()).parent_path().string());
+    // Ctrl-C reaches this process only, which stops ffmpeg and removes its file.
+    ffmpeg_ = host::StartChild(FfmpegArguments(ffmpeg, settings, output_.TemporaryPath()),
+                               host::ChildPipe::kInput, log_, true);
+    if (ffmpeg_.pid < 0) {
         throw ExitError(kExitUsage, std::string("cannot start ffmpeg: ") + std::strerror(errno));
     }
-    pid_ = pid;
-    pipe_ = fds[1];
-    StopOnInterrupt(pid_);
+    StopOnInterrupt(ffmpeg_.pid);
 }
 
 MovieWriter::~MovieWriter() {
-    if (pid_ > 0) {
-        ::kill(pid_t(pid_), SIGKILL);
-        StopFfmpeg();
+    if (ffmpeg_.pid > 0) {
+        StopFfmpeg(true);
     }
     if (log_ >= 0) {
         ::close(log_);
     }
 }
 
-int MovieWriter::StopFfmpeg() {
-    if (pipe_ >= 0) {
-        ::close(pipe_);
-        pipe_ = -1;
-    }
-    int status = 0;
-    while (::waitpid(pid_t(pid_), &status, 0) < 0 && errno == EINTR) {
-    }
+int MovieWriter::StopFfmpeg(bool kill) {
+    const int status = host::EndChild(ffmpeg_, kill);
     StopOnInterrupt(-1);
-    pid_ = -1;
     return status;
 }
 
 void MovieWriter::FailLocked(const std::string& what) {
     abandoned_ = true;
     turn_.notify_all();
-    if (pid_ > 0) {
-        ::kill(pid_t(pid_), SIGKILL);
-        StopFfmpeg();
+    if (ffmpeg_.pid > 0) {
+        StopFfmpeg(true);
     }
-    throw ExitError(kExitUsage, "ffmpeg " + what + " writing " + path_ + Tail(log_));
+    throw ExitError(kExitUsage,
+                    "ffmpeg " + what + " writing " + path_ + host::LastLine(log_, ": "));
 }
 
 bool MovieWriter::WaitForTurn(int frame) {
@@ -299,7 +164,7 @@ bool MovieWriter::WaitForTurn(int frame) {
 void MovieWriter::PipeLocked(int frame, const std::vector<uint8_t>& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(pipe_, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(ffmpeg_.pipe, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -313,7 +178,7 @@ void MovieWriter::PipeLocked(int frame, const std::vector<uint8_t>& bytes) {
 void MovieWriter::Add(int frame, const host::ImageWorld& image) {
     std::vector<uint8_t> bytes = Pixels(image, settings_.format);
     std::lock_guard lock(mutex_);
-    if (abandoned_ || pid_ < 0) {
+    if (abandoned_ || ffmpeg_.pid < 0) {
         return;
     }
     waiting_.emplace(frame, std::move(bytes));
@@ -342,21 +207,24 @@ void MovieWriter::CheckWhole(int frames) {
         why = "it is empty";
     } else {
         // Counting packets reads the whole file through its index, without decoding.
-        const ProgramRun probe = RunProgram(
+        const host::ProgramRun probe = host::RunProgram(
             {ffprobe_, "-v", "error", "-count_packets", "-select_streams", "v:0", "-show_entries",
-             "stream=width,height,nb_read_packets", "-of", "default=noprint_wrappers=1", file});
+             "stream=width,height,nb_read_packets", "-of", "default=noprint_wrappers=1", file},
+            StopOnInterrupt);
+        if (probe.startError != 0) {
+            throw ExitError(kExitUsage, "cannot start " + ffprobe_ + ": " +
+                                            std::string(std::strerror(probe.startError)));
+        }
         std::map<std::string, std::string> found;
-        std::string message;
         std::istringstream lines(probe.output);
         for (std::string line; std::getline(lines, line);) {
             const std::size_t equals = line.find('=');
             const std::string key = equals == std::string::npos ? "" : line.substr(0, equals);
             if (key == "width" || key == "height" || key == "nb_read_packets") {
                 found[key] = line.substr(equals + 1);
-            } else if (!line.empty()) {
-                message = line;
             }
         }
+        std::string message = probe.message;
         // ffprobe names the file it read, which is the temporary one.
         if (message.rfind(file + ": ", 0) == 0) {
             message.erase(0, file.size() + 2);
@@ -375,22 +243,21 @@ void MovieWriter::CheckWhole(int frames) {
     if (!why.empty()) {
         const std::string kept =
             OutputExists(path_) ? "the existing " + path_ + " is kept" : "no movie was written";
-        const std::string said = Tail(log_);
         throw ExitError(kExitUsage, "ffmpeg reported success writing " + path_ +
                                         ", but the movie is not whole: " + why + "; " + kept +
-                                        (said.empty() ? "" : "; ffmpeg's last message" + said));
+                                        host::LastLine(log_, "; ffmpeg's last message: "));
     }
 }
 
 void MovieWriter::Finish() {
     std::lock_guard lock(mutex_);
-    const int status = StopFfmpeg();
+    const int status = StopFfmpeg(false);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         throw ExitError(kExitUsage,
                         "ffmpeg failed (" +
                             (WIFEXITED(status) ? "exit code " + std::to_string(WEXITSTATUS(status))
                                                : std::string("killed")) +
-                            ") writing " + path_ + Tail(log_));
+                            ") writing " + path_ + host::LastLine(log_, ": "));
     }
     CheckWhole(next_ - settings_.first);
     output_.Commit();

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "host/protocol/image_world.h"
+#include "host/scenes/child_process.h"
 #include "host/tarsivel/output_files.h"
 #include "host/tarsivel/output_format.h"
 
@@ -67,8 +68,8 @@ class MovieWriter {
   private:
     void PipeLocked(int frame, const std::vector<uint8_t>& bytes);
     [[noreturn]] void FailLocked(const std::string& what);
-    // Ends ffmpeg's input and waits for it; its wait status.
-    int StopFfmpeg();
+    // Ends ffmpeg's input and waits for it, first killing it when `kill`; its wait status.
+    int StopFfmpeg(bool kill);
     // Throws unless ffprobe finds the temporary file whole.
     void CheckWhole(int frames);
 
@@ -76,18 +77,14 @@ class MovieWriter {
     std::string ffprobe_;
     MovieSettings settings_;
     PendingOutput output_;
-    int log_ = -1;  // ffmpeg's messages
-    long pid_ = -1;
-    int pipe_ = -1;
+    int log_ = -1;        // ffmpeg's messages
+    host::Child ffmpeg_;  // its input piped from here
     std::mutex mutex_;
     std::condition_variable turn_;
     int next_;
     bool abandoned_ = false;
     std::map<int, std::vector<uint8_t>> waiting_;
 };
-
-// Where `program` (ffmpeg, ffprobe) is on PATH, or "".
-std::string FindOnPath(const std::string& program);
 
 }  // namespace tarsivel::cli
 
