@@ -62,13 +62,13 @@ std::string Duration(double seconds) {
 }
 
 void TimeLeftEstimate::FrameDone(Clock::time_point at, std::size_t inFlight) {
-    // Several rounds of the frames worked on at once, so that frames finishing
-    // together are all in the window or all out of it.
-    window_ = std::max({window_, kLeastWindow, kRoundsInWindow * inFlight});
+    round_ = std::max({round_, inFlight, std::size_t{1}});
+    window_ =
+        std::max(window_, round_ * std::max(kRoundsInWindow, (kLeastWindow + round_ - 1) / round_));
     finished_.push_back(at);
+    ++count_;
     while (finished_.size() > window_ + 1) {
         finished_.pop_front();
-        windowFull_ = true;
     }
 }
 
@@ -79,10 +79,16 @@ double TimeLeftEstimate::SecondsLeft(int framesLeft, Clock::time_point now) cons
     if (framesLeft <= 0) {
         return 0;
     }
-    // Until the window fills, the pace since the render began.
-    const Clock::time_point from = windowFull_ ? finished_.front() : start_;
-    const double frames = double(windowFull_ ? finished_.size() - 1 : finished_.size());
+    // The pace over whole rounds of the frames worked on at once: frames that
+    // finish together are then all in the span or all out of it, so that the
+    // estimate keeps steady as they finish in bursts. Until a round is done
+    // since the first frame, the pace since the render began.
+    const std::size_t intervals = std::min(window_, finished_.size() - 1) / round_ * round_;
+    const Clock::time_point from =
+        intervals > 0 ? finished_[finished_.size() - 1 - intervals] : start_;
+    const double frames = double(intervals > 0 ? intervals : count_);
     const double perFrame = Since(from, finished_.back()) / frames;
+    // Counting down from the last frame that finished.
     return std::max(0.0, perFrame * framesLeft - Since(finished_.back(), now));
 }
 

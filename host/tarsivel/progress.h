@@ -26,8 +26,8 @@ class TimeLeftEstimate {
     using Clock = std::chrono::steady_clock;
     explicit TimeLeftEstimate(Clock::time_point start) : start_(start) {}
 
-    // One more frame finished at `at`; `inFlight` frames were being worked on
-    // at most at once so far (the window spans several rounds of them).
+    // One more frame finished at `at`; at most `inFlight` frames have been
+    // worked on at once so far (a round: the window spans several rounds).
     void FrameDone(Clock::time_point at, std::size_t inFlight);
     // Seconds until `framesLeft` more frames are done, counting down from the
     // last finished frame; negative when nothing is known yet.
@@ -36,8 +36,9 @@ class TimeLeftEstimate {
   private:
     Clock::time_point start_;
     std::deque<Clock::time_point> finished_;  // the last frames' finishing times
-    std::size_t window_ = 0;
-    bool windowFull_ = false;  // the oldest time kept is a frame's, not the start
+    std::size_t count_ = 0;                   // frames finished in all
+    std::size_t round_ = 1;
+    std::size_t window_ = 0;  // intervals between finishing times kept, whole rounds
 };
 
 class Progress {
