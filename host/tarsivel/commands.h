@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "host/tarsivel/output_files.h"
+
 namespace tarsivel::cli {
 
 struct RenderOptions {
@@ -13,6 +15,9 @@ struct RenderOptions {
     std::string plugin;
     // Pattern; empty: out/<scene name>_####.png (.exr at 32 bits; .raw on Windows).
     std::string output;
+    // Set instead of `output` where the program makes the name (the demo's,
+    // in the user's folder), so that no '#' in it is taken for the number.
+    std::optional<FramePattern> framePattern;
     std::optional<int> first;
     std::optional<int> last;
     std::optional<std::string> renderer;
@@ -38,6 +43,8 @@ int RunDump(const DumpOptions& options);
 // `gpu`: also offer the plug-in each GPU device and say what it answers.
 int RunInfo(const std::string& plugin, bool gpu);
 int RunDemo(const std::string& plugin, const std::string& outputFolder);
+// The command's version and the plug-in's name, version and API version.
+int RunVersion(const std::string& plugin);
 
 }  // namespace tarsivel::cli
 

@@ -150,7 +150,34 @@ void PrintGpuSetUp(host::EffectInstance& instance) {
     }
 }
 
+// The version global set-up declares, unpacked as hosts pack it: version,
+// subversion and bug-fix numbers, the stage, the build number.
+std::string VersionText(uint32_t packed) {
+    static const char* const kStages[] = {"develop", "alpha", "beta", "release"};
+    std::ostringstream text;
+    text << (packed >> 19 & 0x7F) << "." << (packed >> 15 & 0xF) << "." << (packed >> 11 & 0xF)
+         << " (" << kStages[packed >> 9 & 0x3] << ", build " << (packed & 0x1FF) << ")";
+    return text.str();
+}
+
 }  // namespace
+
+int RunVersion(const std::string& plugin) {
+    std::cout << "tarsivel " << TARSIVEL_VERSION << std::endl;
+    const std::string path = plugin.empty() ? DefaultPluginPath() : plugin;
+    try {
+        // Loaded and set up as `info` does, so that both tell the same.
+        PluginSession session(path, 1920, 1080);
+        const host::Registration& r = session.Library().Registered();
+        std::cout << "plug-in " << r.name << " " << VersionText(session.GlobalSetup().my_version)
+                  << ", API version " << r.apiVersionMajor << "." << r.apiVersionMinor << ", "
+                  << session.Library().Path() << "\n";
+    } catch (const ExitError& e) {
+        throw ExitError(e.Code(), "the version of the plug-in beside this program is unknown: " +
+                                      std::string(e.what()));
+    }
+    return kExitSuccess;
+}
 
 int RunInfo(const std::string& plugin, bool gpu) {
     PluginSession session(plugin.empty() ? DefaultPluginPath() : plugin, 1920, 1080);
@@ -165,7 +192,8 @@ int RunInfo(const std::string& plugin, bool gpu) {
     auto pipl = bytes.empty() ? std::nullopt : host::DecodePipl(bytes, error);
     std::cout << (pipl ? host::DescribePipl(*pipl) : "PiPL: " + error + "\n");
     const PF_OutData& global = session.GlobalSetup();
-    std::cout << "Global set-up: version " << host::Hex(global.my_version) << ", out flags "
+    std::cout << "Global set-up: version " << host::Hex(global.my_version) << " = "
+              << VersionText(global.my_version) << ", out flags "
               << host::Hex(uint32_t(global.out_flags)) << ", out flags 2 "
               << host::Hex(uint32_t(global.out_flags2)) << "\n";
     const auto& declarations = session.Instance().Params().Declarations();

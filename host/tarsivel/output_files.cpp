@@ -1,5 +1,6 @@
 #include "host/tarsivel/output_files.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "host/tarsivel/exit_error.h"
 
@@ -458,21 +460,40 @@ void CheckPattern(const std::string& pattern) {
     }
 }
 
-std::string ExpandPattern(const std::string& pattern, int frame) {
+// The pattern around its first run of '#'.
+static FramePattern AtFirstRun(const std::string& pattern) {
     const std::size_t start = pattern.find('#');
     if (start == std::string::npos) {
-        return pattern;
+        return FramePattern(pattern, 0, "");
     }
-    std::size_t end = start;
-    while (end < pattern.size() && pattern[end] == '#') {
-        ++end;
+    const std::size_t end = std::min(pattern.size(), pattern.find_first_not_of('#', start));
+    return FramePattern(pattern.substr(0, start), end - start, pattern.substr(end));
+}
+
+std::string ExpandPattern(const std::string& pattern, int frame) {
+    return AtFirstRun(pattern).File(frame);
+}
+
+FramePattern::FramePattern(std::string before, std::size_t width, std::string after)
+    : before_(std::move(before)),
+      width_(width),
+      after_(std::move(after)),
+      text_(before_ + std::string(width_, '#') + after_) {}
+
+FramePattern FramePattern::Parse(const std::string& pattern) {
+    CheckPattern(pattern);
+    return AtFirstRun(pattern);
+}
+
+std::string FramePattern::File(int frame) const {
+    if (width_ == 0) {
+        return before_;
     }
     std::string number = std::to_string(frame);
-    const std::size_t width = end - start;
-    if (number.size() < width) {
-        number.insert(0, width - number.size(), '0');
+    if (number.size() < width_) {
+        number.insert(0, width_ - number.size(), '0');
     }
-    return pattern.substr(0, start) + number + pattern.substr(end);
+    return before_ + number + after_;
 }
 
 void StopOnInterrupt(long pid) {

@@ -14,6 +14,30 @@
 
 namespace tarsivel::cli {
 
+// A frame file name pattern taken apart: the text before and after the frame
+// number, and the number's least width (0: a name without a number).
+class FramePattern {
+  public:
+    FramePattern() = default;
+    // The text around the number is taken as it is, any '#' in it included:
+    // for names made from a scene's or a folder's name.
+    FramePattern(std::string before, std::size_t width, std::string after);
+    // A pattern as the user writes it: a run of '#' is the frame number.
+    // Throws ExitError as CheckPattern does.
+    static FramePattern Parse(const std::string& pattern);
+
+    std::string File(int frame) const;
+    bool HasFrameNumber() const { return width_ > 0; }
+    // The pattern as written, for messages.
+    const std::string& Text() const { return text_; }
+
+  private:
+    std::string before_;
+    std::size_t width_ = 0;
+    std::string after_;
+    std::string text_;
+};
+
 // The file of `frame`: the run of '#' becomes the zero-padded number, widened
 // when the number needs more digits. A pattern without '#' is used as it is.
 std::string ExpandPattern(const std::string& pattern, int frame);

@@ -20,6 +20,11 @@ namespace {
 // How often the status line is redrawn while frames are worked on.
 constexpr std::chrono::milliseconds kTick{500};
 
+// The time-left estimate's window: at least this many frames, and this many
+// rounds of the frames worked on at once.
+constexpr std::size_t kLeastWindow = 10;
+constexpr std::size_t kRoundsInWindow = 4;
+
 std::string Seconds(double s) {
     char text[32];
     std::snprintf(text, sizeof text, "%.3f s", s);
@@ -56,12 +61,41 @@ std::string Duration(double seconds) {
     return std::to_string(s / 3600) + " h " + std::to_string(s % 3600 / 60) + " min";
 }
 
-Progress::Progress(int first, int last)
-    : first_(first),
-      last_(last),
-      highestTaken_(first - 1),
-      terminal_(isatty(fileno(stderr)) != 0),
-      start_(Clock::now()) {
+void TimeLeftEstimate::FrameDone(Clock::time_point at, std::size_t inFlight) {
+    round_ = std::max({round_, inFlight, std::size_t{1}});
+    window_ =
+        std::max(window_, round_ * std::max(kRoundsInWindow, (kLeastWindow + round_ - 1) / round_));
+    finished_.push_back(at);
+    ++count_;
+    while (finished_.size() > window_ + 1) {
+        finished_.pop_front();
+    }
+}
+
+double TimeLeftEstimate::SecondsLeft(int framesLeft, Clock::time_point now) const {
+    if (finished_.empty()) {
+        return -1;
+    }
+    if (framesLeft <= 0) {
+        return 0;
+    }
+    // The pace over whole rounds of the frames worked on at once: frames that
+    // finish together are then all in the span or all out of it, so that the
+    // estimate keeps steady as they finish in bursts. Until a round is done
+    // since the first frame, the pace since the render began.
+    const std::size_t intervals = std::min(window_, finished_.size() - 1) / round_ * round_;
+    const Clock::time_point from =
+        intervals > 0 ? finished_[finished_.size() - 1 - intervals] : start_;
+    const double frames = double(intervals > 0 ? intervals : count_);
+    const double perFrame = Since(from, finished_.back()) / frames;
+    // Counting down from the last frame that finished.
+    return std::max(0.0, perFrame * framesLeft - Since(finished_.back(), now));
+}
+
+Progress::Progress(int total) : Progress(total, Clock::now, isatty(fileno(stderr)) != 0) {}
+
+Progress::Progress(int total, Now now, bool terminal)
+    : now_(std::move(now)), total_(total), terminal_(terminal), start_(now_()), left_(start_) {
     if (terminal_) {
         ticker_ = std::thread([this] { Tick(); });
     }
@@ -88,31 +122,15 @@ void Progress::Tick() {
     }
 }
 
-double Progress::RemainingLocked(Clock::time_point now) const {
-    if (doneWeight_ <= 0) {
-        return -1;
-    }
-    const double perWeight = doneSeconds_ / doneWeight_;
-    double left = 0;
-    for (const auto& [frame, started] : inFlight_) {
-        left += std::max(0.0, perWeight * (frame + 1) - Since(started, now));
-    }
-    for (int f = highestTaken_ + 1; f <= last_; ++f) {
-        left += perWeight * (f + 1);
-    }
-    // Frames run side by side as they do now.
-    return left / double(std::max<std::size_t>(1, inFlight_.size()));
-}
-
 std::string Progress::StatusLocked() const {
-    const int total = last_ - first_ + 1;
+    const int total = total_;
     const int width = 30;
-    const int finished = done_ + skipped_;
+    const int finished = done_;
     const int filled = total > 0 ? finished * width / total : width;
     std::ostringstream line;
     line << "[" << std::string(std::size_t(filled), '#')
          << std::string(std::size_t(width - filled), '.') << "] " << finished << "/" << total;
-    const Clock::time_point now = Clock::now();
+    const Clock::time_point now = now_();
     if (!inFlight_.empty()) {
         const auto& [frame, started] = *inFlight_.begin();
         line << "  frame " << frame;
@@ -121,7 +139,7 @@ std::string Progress::StatusLocked() const {
         }
         line << ": " << Duration(Since(started, now));
     }
-    const double left = RemainingLocked(now);
+    const double left = left_.SecondsLeft(total - finished, now);
     if (total > 1 && finished < total && left >= 0) {
         line << "  about " << Duration(left) << " left";
     }
@@ -134,8 +152,8 @@ void Progress::DrawLocked() const {
 
 void Progress::FrameStarted(int frame) {
     std::lock_guard lock(mutex_);
-    inFlight_[frame] = Clock::now();
-    highestTaken_ = std::max(highestTaken_, frame);
+    inFlight_[frame] = now_();
+    mostInFlight_ = std::max(mostInFlight_, inFlight_.size());
     if (terminal_) {
         DrawLocked();
     }
@@ -145,31 +163,37 @@ void Progress::FrameDone(int frame, double preRenderSeconds, double renderSecond
                          const std::string& file) {
     std::lock_guard lock(mutex_);
     ++done_;
-    const auto started = inFlight_.find(frame);
-    if (started != inFlight_.end()) {
-        doneSeconds_ += Since(started->second, Clock::now());
-        doneWeight_ += frame + 1;
-        inFlight_.erase(started);
-    }
+    inFlight_.erase(frame);
+    left_.FrameDone(now_(), mostInFlight_);
     preRender_.emplace_back(preRenderSeconds, frame);
     render_.emplace_back(renderSeconds, frame);
     if (terminal_) {
         DrawLocked();
     } else {
-        std::cerr << "frame " << frame << " (" << done_ << "/" << last_ - first_ + 1
-                  << "): pre-render " << Seconds(preRenderSeconds) << ", render "
-                  << Seconds(renderSeconds) << " -> " << file << "\n";
+        std::cerr << "frame " << frame << " (" << done_ << "/" << total_ << "): pre-render "
+                  << Seconds(preRenderSeconds) << ", render " << Seconds(renderSeconds) << " -> "
+                  << file << "\n";
     }
 }
 
-void Progress::FrameSkipped(int frame, const std::string& file) {
+void Progress::FrameSkipped(int frame) {
     std::lock_guard lock(mutex_);
     ++skipped_;
+    --total_;
     inFlight_.erase(frame);
-    highestTaken_ = std::max(highestTaken_, frame);
-    if (!terminal_) {
-        std::cerr << "frame " << frame << ": " << file << " exists; skipped\n";
+    if (terminal_) {
+        DrawLocked();
     }
+}
+
+int Progress::Skipped() const {
+    std::lock_guard lock(mutex_);
+    return skipped_;
+}
+
+std::string Progress::Status() const {
+    std::lock_guard lock(mutex_);
+    return StatusLocked();
 }
 
 void Progress::Say(const std::string& line) {
@@ -195,13 +219,10 @@ void Progress::Finish() {
 
 std::string Progress::Summary() const {
     std::lock_guard lock(mutex_);
-    const double total = Since(start_, Clock::now());
+    const double total = Since(start_, now_());
     std::ostringstream text;
     text << done_ << " frame" << (done_ == 1 ? "" : "s") << " in " << Seconds(total)
          << "; pre-render " << Describe(preRender_) << "; render " << Describe(render_);
-    if (skipped_ > 0) {
-        text << "; " << skipped_ << " skipped (their files exist)";
-    }
     return text.str();
 }
 

@@ -14,6 +14,7 @@
 #include "host/protocol/image_world.h"
 #include "host/scenes/frame_renderer.h"
 #include "host/tarsivel/commands.h"
+#include "host/tarsivel/contact_sheet.h"
 #include "host/tarsivel/exit_error.h"
 #include "host/tarsivel/movie_writer.h"
 #include "host/tarsivel/output_files.h"
@@ -31,70 +32,6 @@ namespace tarsivel::cli {
 namespace {
 
 constexpr int kSheetCells = 12;
-
-// The contact sheet: one picture of a whole animation, evenly spaced frames
-// in a grid.
-constexpr int32_t kSheetGap = 4;
-
-// Which of `first` … `last` go on a sheet of at most `cells` frames.
-std::vector<int> SheetFrames(int first, int last, int cells) {
-    const int count = std::min(cells, last - first + 1);
-    std::vector<int> frames;
-    for (int i = 0; i < count; ++i) {
-        frames.push_back(
-            count == 1 ? first
-                       : first + int(std::lround(double(i) * (last - first) / double(count - 1))));
-    }
-    return frames;
-}
-
-class ContactSheet {
-  public:
-    // A grid of `count` cells, each frame shrunk to fit `cellWidth` pixels across.
-    ContactSheet(int count, int32_t frameWidth, int32_t frameHeight, int32_t cellWidth = 240);
-
-    // Places a frame (any depth) into cell `index`, over a checkerboard so
-    // transparency shows. Safe to call from several threads for different cells.
-    void Place(int index, const host::ImageWorld& frame);
-    const host::ImageWorld& Image() const { return *sheet_; }
-
-  private:
-    static float Checker(int32_t x, int32_t y) { return ((x / 8 + y / 8) % 2) ? 0.8f : 0.6f; }
-
-    int columns_;
-    int32_t cellWidth_;
-    int32_t cellHeight_;
-    double scale_;
-    std::unique_ptr<host::ImageWorld> sheet_;
-};
-
-ContactSheet::ContactSheet(int count, int32_t frameWidth, int32_t frameHeight, int32_t cellWidth) {
-    columns_ = std::max(1, std::min(count, 4));
-    const int rows = std::max(1, (count + columns_ - 1) / columns_);
-    cellWidth_ = std::min(cellWidth, frameWidth);
-    scale_ = double(frameWidth) / double(cellWidth_);
-    cellHeight_ = std::max<int32_t>(1, int32_t(std::lround(frameHeight / scale_)));
-    sheet_ = std::make_unique<host::ImageWorld>(columns_ * (cellWidth_ + kSheetGap) + kSheetGap,
-                                                rows * (cellHeight_ + kSheetGap) + kSheetGap,
-                                                host::PixelDepth::k8);
-    sheet_->Fill({1.0f, 0.15f, 0.15f, 0.17f});
-}
-
-void ContactSheet::Place(int index, const host::ImageWorld& frame) {
-    const int32_t left = kSheetGap + (index % columns_) * (cellWidth_ + kSheetGap);
-    const int32_t top = kSheetGap + (index / columns_) * (cellHeight_ + kSheetGap);
-    for (int32_t y = 0; y < cellHeight_; ++y) {
-        for (int32_t x = 0; x < cellWidth_; ++x) {
-            const int32_t sx = std::min(frame.Width() - 1, int32_t(x * scale_));
-            const int32_t sy = std::min(frame.Height() - 1, int32_t(y * scale_));
-            const PF_PixelFloat p = frame.ReadFloat(sx, sy);
-            const float a = std::clamp(p.alpha, 0.0f, 1.0f);
-            const float under = Checker(x, y) * (1.0f - a);
-            sheet_->WriteFloat(left + x, top + y,
-                               {1.0f, p.red * a + under, p.green * a + under, p.blue * a + under});
-        }
-    }
-}
 
 // What the operating system can still give, in bytes; 0 when unknown.
 #if defined(_WIN32)
@@ -155,29 +92,33 @@ void CheckMemory(const MemoryNeed& need, int jobs) {
     }
 }
 
-// Without image libraries (the Windows build) frames are raw pixel files.
-std::string DefaultPattern(const host::Scene& scene, int depth) {
-    return "out/" + scene.name + "_####" + ExtensionOf(DefaultFormat(depth));
+// out/<scene>_####.png, the scene's name as it is: a '#' in it is part of the
+// name, not the frame number. Without image libraries (the Windows build)
+// frames are raw pixel files.
+FramePattern DefaultPattern(const host::Scene& scene, int depth) {
+    return FramePattern("out/" + scene.name + "_", 4, ExtensionOf(DefaultFormat(depth)));
 }
 
 struct RenderPlan {
     int first;
     int last;
-    std::string pattern;
+    FramePattern frames;
+    std::string pattern;  // as written, for messages and the movie's name
     OutputFormat format;
 };
 
 RenderPlan Plan(const RenderOptions& options, const host::Scene& scene) {
-    RenderPlan plan{options.first.value_or(0), options.last.value_or(scene.frames - 1),
-                    options.output.empty() ? DefaultPattern(scene, scene.depth) : options.output,
-                    OutputFormat::kRaw};
-    CheckPattern(plan.pattern);
+    const FramePattern frames = options.framePattern     ? *options.framePattern
+                                : options.output.empty() ? DefaultPattern(scene, scene.depth)
+                                                         : FramePattern::Parse(options.output);
+    RenderPlan plan{options.first.value_or(0), options.last.value_or(scene.frames - 1), frames,
+                    frames.Text(), OutputFormat::kRaw};
     plan.format = FormatOfPath(plan.pattern, scene.depth);
     if (!options.contactSheet.empty() && IsMovie(FormatOfPath(options.contactSheet, 8))) {
         throw ExitError(kExitUsage, options.contactSheet +
                                         ": a contact sheet is one image: .png, .exr or .raw");
     }
-    if (IsMovie(plan.format) && HasFrameNumber(plan.pattern)) {
+    if (IsMovie(plan.format) && plan.frames.HasFrameNumber()) {
         throw ExitError(kExitUsage, plan.pattern + ": a movie is one file; its name takes no #");
     }
     if (options.crf && plan.format != OutputFormat::kMp4) {
@@ -193,7 +134,7 @@ RenderPlan Plan(const RenderOptions& options, const host::Scene& scene) {
                                         std::to_string(scene.frames - 1) +
                                         " with the first not after the last");
     }
-    if (!HasFrameNumber(plan.pattern) && !IsMovie(plan.format) && plan.first != plan.last) {
+    if (!plan.frames.HasFrameNumber() && !IsMovie(plan.format) && plan.first != plan.last) {
         throw ExitError(kExitUsage, "the output pattern \"" + plan.pattern +
                                         "\" has no # for the frame number, but " +
                                         std::to_string(plan.last - plan.first + 1) +
@@ -216,7 +157,7 @@ void CheckFiles(const RenderOptions& options, const host::Scene& scene, const Re
         files.push_back({plan.pattern, "the movie, -o", true});
     } else {
         for (int frame = plan.first; frame <= plan.last; ++frame) {
-            files.push_back({ExpandPattern(plan.pattern, frame),
+            files.push_back({plan.frames.File(frame),
                              "frame " + std::to_string(frame) + " of -o " + plan.pattern, true});
         }
     }
@@ -353,7 +294,6 @@ int RunRender(const RenderOptions& options) {
 
     host::FrameRenderer renderer(session->Instance(), scene, scene.depth, scene.downsample,
                                  session->Gpu(), 0, gpuData);
-    const int total = plan.last - plan.first + 1;
     std::map<int, int> sheetCell;
     std::unique_ptr<ContactSheet> sheet;
     if (!options.contactSheet.empty()) {
@@ -361,8 +301,7 @@ int RunRender(const RenderOptions& options) {
         for (std::size_t i = 0; i < frames.size(); ++i) {
             sheetCell[frames[i]] = int(i);
         }
-        sheet = std::make_unique<ContactSheet>(int(frames.size()), scene.OutputWidth(),
-                                               scene.OutputHeight());
+        sheet = std::make_unique<ContactSheet>(frames, scene.OutputWidth(), scene.OutputHeight());
     }
 
     // A movie, as the output or beside the frames (the demo's preview).
@@ -375,7 +314,19 @@ int RunRender(const RenderOptions& options) {
                                      plan.first, 2 * jobs, options.crf.value_or(kDefaultCrf)});
     }
 
-    Progress progress(plan.first, plan.last);
+    // With --skip-existing the frames whose files are there are left out
+    // before the first frame, so that the progress counts the frames to render.
+    std::vector<int> toRender;
+    int skipped = 0;
+    for (int frame = plan.first; frame <= plan.last; ++frame) {
+        if (options.skipExisting && OutputExists(plan.frames.File(frame))) {
+            ++skipped;
+        } else {
+            toRender.push_back(frame);
+        }
+    }
+
+    Progress progress(int(toRender.size()));
     FrameFailures failures(progress);
     renderer.OnWarning(
         [&progress](const std::string& warning) { progress.Say("tarsivel: warning: " + warning); });
@@ -387,13 +338,16 @@ int RunRender(const RenderOptions& options) {
                          NonFiniteWarning(nonFinite));
         }
     });
-    std::atomic<int> next{plan.first};
+    std::atomic<std::size_t> next{0};
     auto worker = [&] {
-        for (int frame = next++; frame <= plan.last && !failures.Any(); frame = next++) {
+        for (std::size_t taken = next++; taken < toRender.size() && !failures.Any();
+             taken = next++) {
+            const int frame = toRender[taken];
             try {
-                const std::string path = ExpandPattern(plan.pattern, frame);
+                const std::string path = plan.frames.File(frame);
+                // Another machine sharing the range may have rendered it since.
                 if (options.skipExisting && OutputExists(path)) {
-                    progress.FrameSkipped(frame, path);
+                    progress.FrameSkipped(frame);
                     continue;
                 }
                 if (!IsMovie(plan.format)) {
@@ -433,7 +387,7 @@ int RunRender(const RenderOptions& options) {
         }
     };
     std::vector<std::thread> threads;
-    for (int j = 1; j < std::min(jobs, total); ++j) {
+    for (int j = 1; j < std::min(jobs, int(toRender.size())); ++j) {
         threads.emplace_back(worker);
     }
     worker();
@@ -441,6 +395,12 @@ int RunRender(const RenderOptions& options) {
         t.join();
     }
     progress.Finish();
+    skipped += progress.Skipped();
+    if (skipped > 0) {
+        std::cerr << "tarsivel: skipped " << skipped
+                  << (skipped == 1 ? " frame whose file exists" : " frames whose files exist")
+                  << "\n";
+    }
     if (failures.Any()) {
         std::cerr << "tarsivel: " << progress.Summary() << "; failed: " << failures.List() << "\n";
         return failures.Code();
@@ -470,7 +430,8 @@ int RunDemo(const std::string& plugin, const std::string& outputFolder) {
     RenderOptions options;
     options.scene = DemoScenePath();
     options.plugin = plugin;
-    options.output = outputFolder + "/demo_####.png";
+    // The folder is the user's name, taken as it is: a '#' in it is no frame number.
+    options.framePattern = FramePattern(outputFolder + "/demo_", 4, ".png");
     options.contactSheet = outputFolder + "/contact_sheet.png";
     options.movie = outputFolder + "/demo.mp4";
     options.jobs = int(std::max(1u, std::min(4u, std::thread::hardware_concurrency())));

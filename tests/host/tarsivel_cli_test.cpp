@@ -18,6 +18,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
@@ -26,6 +28,8 @@
 #include "host/images/png_io.h"
 #include "host/scenes/frame_renderer.h"
 #include "host/scenes/scene_setup.h"
+#include "host/tarsivel/contact_sheet.h"
+#include "host/tarsivel/progress.h"
 #include "physics/rope_render_data.h"
 #include "support/loaded_plugin.h"
 
@@ -731,7 +735,8 @@ TEST_F(CliTest, SkipExistingRendersOnlyTheMissingFrames) {
         EXPECT_TRUE(IsPng(Slurp(dir / name))) << name;
     }
     EXPECT_NE(skipping.err.find("3 frames in"), std::string::npos) << skipping.err;
-    EXPECT_NE(skipping.err.find("1 skipped"), std::string::npos) << skipping.err;
+    EXPECT_NE(skipping.err.find("skipped 1 frame whose file exists"), std::string::npos)
+        << skipping.err;
     ASSERT_EQ(Tarsivel("render " + scene + " -s 1 -e 1 -o " + pattern).code, 0);
     EXPECT_TRUE(IsPng(Slurp(dir / "f_1.png")));  // replaced without the option
     EXPECT_NE(Tarsivel("render --help").out.find("replaced"), std::string::npos);
@@ -1350,6 +1355,329 @@ TEST_F(PlateTest, EachFramesPlateIsInTheMemoryEstimate) {
     EXPECT_NE(run.err.find("frame 0: out of memory (a frame needs about 641 MiB); try -j 1"),
               std::string::npos)
         << run.err;
+}
+
+// The text of a line of `text` that holds `key`, "" when none does.
+std::string LineWith(const std::string& text, const std::string& key) {
+    const std::size_t at = text.find(key);
+    if (at == std::string::npos) {
+        return "";
+    }
+    const std::size_t begin = text.rfind('\n', at) + 1;
+    return text.substr(begin, text.find('\n', at) - begin);
+}
+
+TEST_F(CliTest, VersionNamesTheCommandAndThePluginAsInfoReadsThem) {
+    const CliRun info = Tarsivel("info");
+    ASSERT_EQ(info.code, 0) << info.err;
+    // Run where there is no scene at all.
+    const CliRun version = Tarsivel("--version", "cd " + dir.string() + " &&");
+    ASSERT_EQ(version.code, 0) << version.err;
+    EXPECT_EQ(version.out.rfind("tarsivel 1.", 0), 0u) << version.out;
+    const std::string plugin = LineWith(version.out, "plug-in ");
+    // The registration's name and API version, and global set-up's version.
+    const std::string name = LineWith(info.out, "  name \"");
+    ASSERT_FALSE(name.empty()) << info.out;
+    EXPECT_EQ(plugin.rfind("plug-in " + name.substr(8, name.size() - 9) + " ", 0), 0u) << plugin;
+    EXPECT_NE(plugin.find(LineWith(info.out, "  API version ").substr(2)), std::string::npos)
+        << plugin;
+    const std::string global = LineWith(info.out, "Global set-up: version ");
+    const std::size_t equals = global.find(" = ");
+    ASSERT_NE(equals, std::string::npos) << global;
+    EXPECT_NE(plugin.find(global.substr(equals + 3, global.find(", out flags") - equals - 3)),
+              std::string::npos)
+        << plugin << "\n"
+        << global;
+    EXPECT_NE(plugin.find("1.0.0 (develop, build 1)"), std::string::npos) << plugin;
+
+    // Without the plug-in beside it, the command still tells its own version.
+    const fs::path bin = dir / "bin";
+    fs::create_directories(bin);
+    fs::copy_file(TARSIVEL_CLI_PATH, bin / "tarsivel");
+    const CliRun alone = Run((bin / "tarsivel").string(), "--version");
+    EXPECT_EQ(alone.code, 2);
+    EXPECT_EQ(alone.out.rfind("tarsivel 1.", 0), 0u) << alone.out;
+    EXPECT_NE(alone.err.find("the version of the plug-in beside this program is unknown: cannot "
+                             "load " +
+                             (bin / "Tarsivel.so").string()),
+              std::string::npos)
+        << alone.err;
+}
+
+TEST_F(CliTest, AnUnknownOrMissingCommandListsTheCommands) {
+    for (const std::string& args :
+         std::vector<std::string>{"rendr " + SmallScene(), "--version-not", ""}) {
+        SCOPED_TRACE(args);
+        const CliRun run = Tarsivel(args);
+        EXPECT_EQ(run.code, 2);
+        if (args.rfind("rendr", 0) == 0) {
+            EXPECT_NE(run.err.find("tarsivel: unknown command rendr; the commands are:\n"),
+                      std::string::npos)
+                << run.err;
+        }
+        if (args.empty()) {
+            EXPECT_NE(run.err.find("tarsivel: give a command"), std::string::npos) << run.err;
+        }
+        if (args[0] != '-') {
+            for (const char* command : {"render", "dump", "info", "demo"}) {
+                EXPECT_NE(run.err.find(std::string("\n  ") + command + " "), std::string::npos)
+                    << command << "\n"
+                    << run.err;
+            }
+        }
+    }
+    EXPECT_FALSE(fs::exists("out"));
+}
+
+// Every option that has a default says what it is.
+TEST_F(CliTest, HelpOfEachCommandShowsEveryDefault) {
+    const std::map<std::string, std::vector<std::string>> options{
+        {"render",
+         {"-o,", "-s,", "-e,", "--renderer", "--depth", "--downsample", "-j,", "--contact-sheet",
+          "--crf", "--skip-existing", "--plugin"}},
+        {"dump", {"--downsample", "--pretty", "--plugin"}},
+        {"info", {"--plugin", "--gpu"}},
+        {"demo", {"-o,", "--plugin"}}};
+    for (const auto& [command, names] : options) {
+        const CliRun help = Tarsivel(command + " --help");
+        ASSERT_EQ(help.code, 0) << command;
+        for (const std::string& name : names) {
+            // From the option's name to the next option's.
+            const std::size_t at = help.out.find("\n  " + name);
+            ASSERT_NE(at, std::string::npos) << command << " " << name << "\n" << help.out;
+            std::string text = help.out.substr(at, help.out.find("\n  -", at + 1) - at);
+            std::transform(text.begin(), text.end(), text.begin(),
+                           [](unsigned char c) { return char(std::tolower(c)); });
+            EXPECT_NE(text.find("default"), std::string::npos) << command << ": " << text;
+        }
+    }
+    const std::string render = Tarsivel("render --help").out;
+    EXPECT_NE(render.find("Default: out/<scene>_####.png, <scene> being the scene file's name"),
+              std::string::npos)
+        << render;
+    EXPECT_NE(render.find("(default 1)"), std::string::npos);
+    EXPECT_NE(render.find("18 (default)"), std::string::npos);
+    const std::string demo = Tarsivel("demo --help").out;
+    EXPECT_NE(demo.find("(default out/demo)"), std::string::npos);
+    EXPECT_NE(demo.find("demo_####.png, contact_sheet.png and the movie demo.mp4"),
+              std::string::npos);
+}
+
+// A '#' in a name the program makes (the scene's, the demo's folder) is part
+// of the name, not the frame number.
+TEST_F(CliTest, AHashInTheScenesNameIsPartOfTheDefaultOutputName) {
+    const std::string small = Slurp(SmallScene(3));
+    for (const std::string stem : {"take#2", "a##b#"}) {
+        Scene(stem + ".json", small);
+        const CliRun run = Tarsivel("render '" + stem + ".json'", "cd " + dir.string() + " &&");
+        ASSERT_EQ(run.code, 0) << run.err;
+        for (int f = 0; f < 3; ++f) {
+            const fs::path frame = dir / "out" / (stem + "_000" + std::to_string(f) + ".png");
+            EXPECT_TRUE(IsPng(Slurp(frame))) << frame;
+        }
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 6);
+    // The demo's folder too: the run gets past the names to the missing plug-in.
+    const CliRun demo = Tarsivel("demo --plugin " + (dir / "none.so").string() + " -o '" +
+                                 (dir / "o#").string() + "'");
+    EXPECT_EQ(demo.code, 2);
+    EXPECT_EQ(demo.err.find("run of #"), std::string::npos) << demo.err;
+    EXPECT_NE(demo.err.find("none.so"), std::string::npos) << demo.err;
+}
+
+TEST_F(CliTest, SkipExistingSaysOnceHowManyAndCountsOnlyTheFramesToRender) {
+    const std::string scene = SmallScene(6);
+    const std::string pattern = (dir / "f_#.png").string();
+    for (const char* name : {"f_0.png", "f_1.png", "f_4.png"}) {
+        std::ofstream(dir / name) << "farmed elsewhere";
+    }
+    const CliRun logged = Tarsivel("render " + scene + " --skip-existing -o " + pattern);
+    ASSERT_EQ(logged.code, 0) << logged.err;
+    EXPECT_EQ(std::count(logged.err.begin(), logged.err.end(), '\n'), 3 + 2) << logged.err;
+    EXPECT_NE(logged.err.find("tarsivel: skipped 3 frames whose files exist\n"), std::string::npos)
+        << logged.err;
+    EXPECT_NE(logged.err.find("frame 2 (1/3)"), std::string::npos) << logged.err;
+    EXPECT_NE(logged.err.find("frame 5 (3/3)"), std::string::npos) << logged.err;
+    EXPECT_EQ(logged.err.find("/6"), std::string::npos) << logged.err;
+
+    for (const char* name : {"f_2.png", "f_3.png", "f_5.png"}) {
+        fs::remove(dir / name);
+    }
+    const std::string terminal = (dir / "terminal.txt").string();
+    ASSERT_EQ(std::system(("script -qec '" + std::string(TARSIVEL_CLI_PATH) + " render " + scene +
+                           " --skip-existing -o " + pattern + "' /dev/null >" + terminal)
+                              .c_str()),
+              0);
+    const std::string shown = Slurp(terminal);
+    EXPECT_NE(shown.find("] 0/3  frame 2"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("] 3/3"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("/6"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("skipped 3 frames whose files exist"), std::string::npos) << shown;
+}
+
+// The frame number drawn in a cell's top-left corner, read back with the
+// sheet's own glyphs: `digits` of them, then the label's dark edge.
+std::string ReadLabel(const std::function<PF_Pixel(int32_t, int32_t)>& pixel,
+                      const cli::ContactSheet::Cell& cell, int32_t scale, std::size_t digits) {
+    std::string text;
+    const auto ink = [&](int32_t gx, int32_t gy) {
+        return pixel(cell.left + (gx + 1) * scale + scale / 2,
+                     cell.top + (gy + 1) * scale + scale / 2)
+                   .red > 128;
+    };
+    for (std::size_t d = 0; d < digits; ++d) {
+        cli::DigitGlyph glyph{};
+        for (int gy = 0; gy < 5; ++gy) {
+            for (int gx = 0; gx < 3; ++gx) {
+                glyph[std::size_t(gy)] |= uint8_t(ink(int32_t(d) * 4 + gx, gy) << (2 - gx));
+            }
+        }
+        char read = '?';
+        for (int digit = 0; digit < 10; ++digit) {
+            read = cli::GlyphOf(digit) == glyph ? char('0' + digit) : read;
+        }
+        text += read;
+    }
+    // The box ends a pixel (of the label's size) after the last digit.
+    const int32_t edge = cell.left + int32_t(digits * 4 + 1) * scale;
+    text += pixel(edge - 1, cell.top).red == 26 ? "|" : "(no box)";
+    return text;
+}
+
+TEST(ContactSheetTest, EachCellIsLabelledWithItsFrameNumberOverAnyPicture) {
+    const std::vector<int> frames{0, 7, 12, 305, 4096};
+    cli::ContactSheet sheet(frames, 480, 270);  // cells of 240 × 135: labels twice the size
+    EXPECT_EQ(sheet.LabelScale(), 2);
+    // Under the labels: white, black and transparent frames.
+    for (const float level : {1.0f, 0.0f}) {
+        host::ImageWorld frame(480, 270, host::PixelDepth::k16);
+        frame.Fill({1.0f, level, level, level});
+        sheet.Place(level > 0 ? 1 : 3, frame);
+    }
+    host::ImageWorld clear(480, 270, host::PixelDepth::k32);
+    clear.Fill({0.0f, 0.0f, 0.0f, 0.0f});
+    sheet.Place(4, clear);
+    const auto pixel = [&](int32_t x, int32_t y) { return sheet.Image().Read8(x, y); };
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const std::string number = std::to_string(frames[i]);
+        EXPECT_EQ(ReadLabel(pixel, sheet.CellAt(int(i)), 2, number.size()), number + "|") << i;
+    }
+    // The picture goes on beside the label.
+    const cli::ContactSheet::Cell white = sheet.CellAt(1);
+    EXPECT_EQ(sheet.Image().Read8(white.left + 40, white.top + 2).red, 255);
+    EXPECT_EQ(sheet.Image().Read8(white.left + 2, white.top + 40).red, 255);
+    // A label wider than a tiny cell is cut off at the cell's edge.
+    cli::ContactSheet tiny({123456}, 8, 8);
+    EXPECT_EQ(tiny.LabelScale(), 1);
+    EXPECT_EQ(tiny.Image().Width(), 8 + 2 * 4);
+}
+
+TEST_F(CliTest, ContactSheetCellsCarryTheirFrameNumbers) {
+    const CliRun run =
+        Tarsivel("render " + SmallScene(30) + " -j 2 -o " + (dir / "f_#.png").string() +
+                 " --contact-sheet " + (dir / "sheet.png").string());
+    ASSERT_EQ(run.code, 0) << run.err;
+    auto png = host::ReadPng((dir / "sheet.png").string(), host::PixelDepth::k8);
+    // Twelve frames evenly spread over 0 … 29.
+    const std::vector<int> frames{0, 3, 5, 8, 11, 13, 16, 18, 21, 24, 26, 29};
+    const cli::ContactSheet layout(frames, 96, 64);
+    ASSERT_EQ(png->Width(), layout.Image().Width());
+    ASSERT_EQ(png->Height(), layout.Image().Height());
+    const auto pixel = [&](int32_t x, int32_t y) { return png->Read8(x, y); };
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const std::string number = std::to_string(frames[i]);
+        EXPECT_EQ(ReadLabel(pixel, layout.CellAt(int(i)), layout.LabelScale(), number.size()),
+                  number + "|")
+            << "cell " << i;
+    }
+}
+
+using Clock = std::chrono::steady_clock;
+constexpr Clock::time_point kStart{};
+
+Clock::time_point At(double seconds) {
+    return kStart +
+           std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+TEST(TimeLeftTest, FollowsThePaceOfFinishedFramesAndCountsDown) {
+    cli::TimeLeftEstimate one(kStart);
+    EXPECT_LT(one.SecondsLeft(300, kStart), 0);  // nothing known before a frame
+    for (int f = 1; f <= 30; ++f) {
+        one.FrameDone(At(f), 1);
+    }
+    EXPECT_NEAR(one.SecondsLeft(270, At(30)), 270, 1e-6);
+    EXPECT_NEAR(one.SecondsLeft(270, At(30.4)), 269.6, 1e-6);  // between frames
+    EXPECT_EQ(one.SecondsLeft(1, At(40)), 0);                  // late, not negative
+    EXPECT_EQ(one.SecondsLeft(0, At(30)), 0);
+    // Frames become three times as slow: within a window's frames the
+    // estimate is the new pace's alone.
+    for (int f = 1; f <= 10; ++f) {
+        one.FrameDone(At(30 + 3 * f), 1);
+    }
+    EXPECT_NEAR(one.SecondsLeft(100, At(60)), 300, 1e-6);
+}
+
+// Four frames at a time, each taking 4 s and finishing together: the estimate
+// keeps to the 1 frame a second they make together all through the render,
+// however many were in flight at the moment.
+TEST(TimeLeftTest, FramesFinishingInBurstsGiveASteadyEstimate) {
+    for (const bool staggered : {false, true}) {
+        SCOPED_TRACE(staggered ? "staggered" : "in bursts");
+        cli::TimeLeftEstimate estimate(kStart);
+        const int total = 300;
+        for (int done = 1; done <= total; ++done) {
+            // Bursts: frames 1-4 at 4 s, 5-8 at 8 s, …; staggered: one a second from 4 s.
+            const double at = staggered ? 3.0 + done : 4.0 * ((done + 3) / 4);
+            estimate.FrameDone(At(at), 4);
+            const double truth = staggered ? total - done : 4.0 * ((total + 3) / 4) - at;
+            // Before a whole round is done nothing better than the pace since the start is known.
+            if (done >= (staggered ? 5 : 4) && done < total) {
+                EXPECT_NEAR(estimate.SecondsLeft(total - done, At(at)), truth,
+                            staggered ? 1.0 : 4.0)
+                    << done;
+            }
+        }
+    }
+}
+
+// The case the estimate once got wrong: 30 of 300 frames done by four jobs.
+TEST(TimeLeftTest, ProgressCountsTheFramesToRenderAndIgnoresHowManyAreInFlight) {
+    double seconds = 0;
+    cli::Progress progress(
+        300, [&seconds] { return At(seconds); }, false);
+    std::ostringstream lines;
+    std::streambuf* const saved = std::cerr.rdbuf(lines.rdbuf());
+    int started = 0;
+    for (int f = 0; f < 4; ++f) {
+        progress.FrameStarted(started++);
+    }
+    for (int done = 0; done < 28; ++done) {
+        seconds = 4.0 * (done / 4 + 1);
+        progress.FrameDone(done, 0.1, 3.9, "f.png");
+        progress.FrameStarted(started++);
+    }
+    seconds = 32;
+    progress.FrameDone(28, 0.1, 3.9, "f.png");
+    progress.FrameDone(29, 0.1, 3.9, "f.png");
+    const std::string two = progress.Status();
+    progress.FrameStarted(started++);
+    progress.FrameStarted(started++);
+    progress.FrameSkipped(started++);  // rendered meanwhile by another machine
+    std::cerr.rdbuf(saved);
+    // 270 frames at 1 frame a second, however many are in flight.
+    EXPECT_NE(two.find("] 30/300  frame 30 (+1 more): 4 s  about 4 min 30 s left"),
+              std::string::npos)
+        << two;
+    EXPECT_NE(progress.Status().find("] 30/299  frame 30 (+3 more): 4 s  about 4 min 29 s left"),
+              std::string::npos)
+        << progress.Status();
+    EXPECT_NE(lines.str().find("frame 29 (30/300): pre-render 0.100 s, render 3.900 s -> f.png\n"),
+              std::string::npos)
+        << lines.str();
+    EXPECT_EQ(progress.Skipped(), 1);
+    EXPECT_EQ(progress.Summary().rfind("30 frames in 32.000 s; pre-render median 0.100 s", 0), 0u)
+        << progress.Summary();
 }
 
 }  // namespace
