@@ -159,9 +159,9 @@ int main(int argc, char** argv) {
     std::string demoOut = "out/demo";
     CLI::App* demoCmd = app.add_subcommand(
         "demo",
-        "Render the built-in demo scene: its frames demo_####.png, contact_sheet.png and the "
-        "movie demo.mp4 in the output folder, 4 frames at once (fewer on a machine with fewer "
-        "processors)");
+        "Render the built-in demo scene: its frames demo_####.png, contact_sheet.png and, where "
+        "ffmpeg is found, the movie demo.mp4 in the output folder, 4 frames at once (fewer on a "
+        "machine with fewer processors)");
     demoCmd
         ->add_option("-o,--output-folder", demoOut,
                      "Where the frames, the contact sheet and the movie go (default out/demo)")

@@ -18,6 +18,10 @@ namespace tarsivel::cli {
 
 #if defined(_WIN32)
 
+std::string WhyNoMovies() {
+    return "movies need the Linux build";
+}
+
 MovieWriter::MovieWriter(const std::string& path, const MovieSettings& settings)
     : path_(path), settings_(settings), output_(path), next_(settings.first) {
     throw ExitError(kExitUsage, path + ": movies need the Linux build");
@@ -31,6 +35,15 @@ void MovieWriter::Abandon() {}
 void MovieWriter::Finish() {}
 
 #else
+
+std::string WhyNoMovies() {
+    for (const char* program : {"ffmpeg", "ffprobe"}) {
+        if (host::FindOnPath(program).empty()) {
+            return std::string("a movie needs ") + program + ", which is not on PATH";
+        }
+    }
+    return "";
+}
 
 namespace {
 

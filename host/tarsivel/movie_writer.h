@@ -42,6 +42,11 @@ struct MovieSettings {
     int crf = kDefaultCrf;  // .mp4: H.264's constant rate factor, 0 (lossless) … 51
 };
 
+// Whether movies can be written here: ffmpeg and ffprobe are on PATH (never
+// in the Windows build, which pipes to no program). Empty when they can; else
+// what is missing, for a user.
+std::string WhyNoMovies();
+
 // Every failure is an ExitError naming ffmpeg or the file.
 class MovieWriter {
   public:

@@ -15,8 +15,8 @@ namespace tarsivel::cli {
 
 OutputFormat DefaultFormat(int depth) {
 #if defined(_WIN32)
-    static_cast<void>(depth);
-    return OutputFormat::kRaw;
+    // No OpenEXR here: float frames keep their floats in raw pixel files.
+    return depth == 32 ? OutputFormat::kRaw : OutputFormat::kPng;
 #else
     return depth == 32 ? OutputFormat::kExr : OutputFormat::kPng;
 #endif
@@ -50,12 +50,15 @@ OutputFormat FormatOfPath(const std::string& path, int depth) {
         return DefaultFormat(depth);
     }
 #if defined(_WIN32)
+    if (extension == ".png") {
+        return OutputFormat::kPng;
+    }
     if (extension == ".raw") {
         return OutputFormat::kRaw;
     }
     throw ExitError(kExitUsage, path +
-                                    ": this build writes raw pixel files only; name the output "
-                                    ".raw (PNG and OpenEXR need the Linux build)");
+                                    ": this build writes .png and .raw frames; name the output "
+                                    "one of them (OpenEXR frames and movies need the Linux build)");
 #else
     if (extension == ".png") {
         return OutputFormat::kPng;
@@ -102,7 +105,11 @@ std::vector<uint8_t> EncodeFrame(const host::ImageWorld& image, OutputFormat for
 
 std::string PrecisionNote(OutputFormat format, int depth) {
     if (format == OutputFormat::kPng && depth == 32) {
+#if defined(_WIN32)
+        return "32-bit frames are written as 16-bit PNG, clamped to 0 … 1; .raw keeps the floats";
+#else
         return "32-bit frames are written as 16-bit PNG, clamped to 0 … 1; .exr keeps the floats";
+#endif
     }
     return "";
 }

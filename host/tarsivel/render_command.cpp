@@ -433,11 +433,20 @@ int RunDemo(const std::string& plugin, const std::string& outputFolder) {
     // The folder is the user's name, taken as it is: a '#' in it is no frame number.
     options.framePattern = FramePattern(outputFolder + "/demo_", 4, ".png");
     options.contactSheet = outputFolder + "/contact_sheet.png";
-    options.movie = outputFolder + "/demo.mp4";
+    // A movie only where one can be made: the frames and the sheet need nothing more.
+    const std::string whyNoMovie = WhyNoMovies();
+    if (whyNoMovie.empty()) {
+        options.movie = outputFolder + "/demo.mp4";
+    }
     options.jobs = int(std::max(1u, std::min(4u, std::thread::hardware_concurrency())));
     const int code = RunRender(options);
-    std::cerr << "tarsivel: the demo's frames, contact sheet and movie are in " << outputFolder
-              << "/\n";
+    if (whyNoMovie.empty()) {
+        std::cerr << "tarsivel: the demo's frames, contact sheet and movie are in " << outputFolder
+                  << "/\n";
+    } else {
+        std::cerr << "tarsivel: the demo's frames and contact sheet are in " << outputFolder
+                  << "/; no movie: " << whyNoMovie << "\n";
+    }
     return code;
 }
 

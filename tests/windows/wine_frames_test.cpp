@@ -1,5 +1,6 @@
 // The same scenes through the Linux build and, under Wine, the Windows build:
-// records first, then frames on the CPU at every depth and through OpenCL.
+// records first, then frames on the CPU at every depth, as PNG files at 8 and
+// 16 bits, and through OpenCL.
 // Frames whose records agree must agree (bit for bit on the CPU, within
 // 2e-3 a channel through OpenCL, where the device compiles the kernel with
 // fast math). The C runtimes' sin and cos may differ in the last bit, so from
@@ -14,6 +15,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "host/images/png_io.h"
 #include "host/images/raw_frame.h"
 #include "host/scenes/scene.h"
 #include "windows/wine_process.h"
@@ -133,9 +135,12 @@ class WindowsMatchesLinux : public ::testing::TestWithParam<const char*> {
 
     // Renders every frame with both builds; false when the Linux build has
     // no such device (then the Windows build is not asked either).
-    bool Render(const std::string& label, const std::string& options) {
-        const std::string linuxPattern = (scratch / ("linux_" + label + "_##.raw")).string();
-        const std::string windowsPattern = WindowsPath(scratch / ("windows_" + label + "_##.raw"));
+    bool Render(const std::string& label, const std::string& options,
+                const std::string& extension = ".raw") {
+        const std::string linuxPattern =
+            (scratch / ("linux_" + label + "_##" + extension)).string();
+        const std::string windowsPattern =
+            WindowsPath(scratch / ("windows_" + label + "_##" + extension));
         const ProcessRun l = RunLinuxTarsivel(
             "render " + Quoted(scenePath.string()) + " " + options + " -o " + Quoted(linuxPattern),
             scratch / "l");
@@ -150,14 +155,21 @@ class WindowsMatchesLinux : public ::testing::TestWithParam<const char*> {
         return l.code == 0 && w.code == 0;
     }
 
-    void CompareFrames(const std::string& label, int firstRecordDifference, float tolerance) {
+    // PNG frames are compared as the Linux build decodes them, at 16 bits a
+    // channel, so that the files of both builds are read by one reader.
+    void CompareFrames(const std::string& label, int firstRecordDifference, float tolerance,
+                       const std::string& extension = ".raw") {
+        const auto read = [&](const std::string& build, const char* number) {
+            const std::string path =
+                (scratch / (build + "_" + label + "_" + number + extension)).string();
+            return extension == ".png" ? host::ReadPng(path, host::PixelDepth::k16)
+                                       : host::ReadRawFrame(path);
+        };
         for (int f = 0; f < frames; ++f) {
             char number[16];
             std::snprintf(number, sizeof number, "%02d", f);
-            const auto a =
-                host::ReadRawFrame((scratch / ("linux_" + label + "_" + number + ".raw")).string());
-            const auto b = host::ReadRawFrame(
-                (scratch / ("windows_" + label + "_" + number + ".raw")).string());
+            const auto a = read("linux", number);
+            const auto b = read("windows", number);
             ASSERT_EQ(a->Width(), b->Width());
             ASSERT_EQ(a->Height(), b->Height());
             ASSERT_EQ(a->Depth(), b->Depth());
@@ -192,6 +204,13 @@ TEST_P(WindowsMatchesLinux, RecordsThenCpuAndOpenClFrames) {
         SCOPED_TRACE(label);
         ASSERT_TRUE(Render(label, "--depth " + std::to_string(depth)));
         CompareFrames(label, firstRecordDifference, 0);
+    }
+    // The same frames as PNG files, which each build writes with its own codec.
+    for (int depth : {8, 16}) {
+        const std::string label = "png" + std::to_string(depth);
+        SCOPED_TRACE(label);
+        ASSERT_TRUE(Render(label, "--depth " + std::to_string(depth), ".png"));
+        CompareFrames(label, firstRecordDifference, 0, ".png");
     }
     SCOPED_TRACE("opencl");
     if (!Render("opencl", "--renderer opencl --depth 32")) {

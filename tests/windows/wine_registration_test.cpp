@@ -7,6 +7,7 @@
 #include <optional>
 #include <sstream>
 
+#include "host/images/png_io.h"
 #include "windows/wine_process.h"
 
 namespace tarsivel::testing {
@@ -174,15 +175,15 @@ TEST_F(WindowsInfo, MissingPluginIsAUsageError) {
     EXPECT_NE(run.err.find("cannot load"), std::string::npos) << run.err;
 }
 
-// The Windows build writes raw frames only, and says so for any other extension.
-TEST_F(WindowsInfo, OutputsOtherThanRawAreRefusedByTheirExtension) {
+// The Windows build writes PNG and raw frames, and says so for any other extension.
+TEST_F(WindowsInfo, OutputsOtherThanPngAndRawAreRefusedByTheirExtension) {
     const std::string scene = Quoted(
         WindowsPath(std::filesystem::path(TARSIVEL_WINDOWS_SCENES_DIR) / "windy_nodes.json"));
-    for (const char* name : {"frame.png", "frame.exr", "movie.mov", "movie.mp4", "frame.jpg"}) {
+    for (const char* name : {"frame.exr", "movie.mov", "movie.mp4", "frame.jpg"}) {
         const ProcessRun run = RunWindowsTarsivel(
             "render " + scene + " -s 0 -e 0 -o " + Quoted(WindowsPath(scratch / name)), scratch);
         EXPECT_EQ(run.code, 2) << name;
-        EXPECT_NE(run.err.find("this build writes raw pixel files only"), std::string::npos)
+        EXPECT_NE(run.err.find("this build writes .png and .raw frames"), std::string::npos)
             << run.err;
         EXPECT_FALSE(std::filesystem::exists(scratch / name));
     }
@@ -190,6 +191,23 @@ TEST_F(WindowsInfo, OutputsOtherThanRawAreRefusedByTheirExtension) {
         "render " + scene + " -o " + Quoted(WindowsPath(scratch / "f_##_##.raw")), scratch);
     EXPECT_EQ(twoRuns.code, 2);
     EXPECT_NE(twoRuns.err.find("more than one run of #"), std::string::npos) << twoRuns.err;
+}
+
+// The demo reads its PNG background and writes PNG frames and the contact
+// sheet; without an ffmpeg it makes no movie and says so.
+TEST_F(WindowsInfo, TheDemoRendersItsPngFramesAndContactSheet) {
+    const std::filesystem::path out = scratch / "demo";
+    const ProcessRun run = RunWindowsTarsivel("demo -o " + Quoted(WindowsPath(out)), scratch);
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.err.find("no movie"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(out / "demo.mp4"));
+    const auto sheet = host::ReadPng((out / "contact_sheet.png").string(), host::PixelDepth::k8);
+    EXPECT_GT(sheet->Width(), 0);
+    for (const char* frame : {"demo_0000.png", "demo_0089.png"}) {
+        const auto image = host::ReadPng((out / frame).string(), host::PixelDepth::k8);
+        EXPECT_EQ(image->Width(), 960) << frame;
+        EXPECT_EQ(image->Height(), 540) << frame;
+    }
 }
 
 }  // namespace
