@@ -155,14 +155,22 @@ void ReportWork(benchmark::State& state, const Settled& settled, bool allPairs) 
     }
 }
 
-void AllPairs(benchmark::State& state, Scene scene) {
+// Steps the settled rope one frame an iteration with `step`, then reports the work of a frame.
+template <typename Step>
+void TimeFrames(benchmark::State& state, const Scene& scene, bool allPairs, Step step) {
     const Settled settled(scene);
     for (auto _ : state) {
         Rope rope = settled.rope;
-        StepRopeAllPairs(rope, settled.settings);
+        step(rope, settled.settings);
         benchmark::DoNotOptimize(rope.data());
     }
-    ReportWork(state, settled, true);
+    ReportWork(state, settled, allPairs);
+}
+
+void AllPairs(benchmark::State& state, Scene scene) {
+    TimeFrames(state, scene, true, [](Rope& rope, const RopeStepSettings& settings) {
+        StepRopeAllPairs(rope, settings);
+    });
 }
 
 double SecondsPerAllPairsFrame(const Settled& settled) {
@@ -210,13 +218,8 @@ TARSIVEL_SCENE(e_24seg_8sub_no_colliders, (Scene{24, 8, Colliders::kNone, false,
 // A replayed frame with the broad phase alone: the all-pairs loop over 10,000 edges would take
 // seconds a frame and tells nothing new here.
 void Replay(benchmark::State& state, Scene scene) {
-    const Settled settled(scene);
-    for (auto _ : state) {
-        Rope rope = settled.rope;
-        StepRope(rope, settled.settings);
-        benchmark::DoNotOptimize(rope.data());
-    }
-    ReportWork(state, settled, false);
+    TimeFrames(state, scene, false,
+               [](Rope& rope, const RopeStepSettings& settings) { StepRope(rope, settings); });
 }
 BENCHMARK_CAPTURE(Replay, f_64seg_8sub_far_mask, (Scene{64, 8, Colliders::kFarMask, false, 1}))
     ->Unit(benchmark::kMillisecond);

@@ -165,7 +165,7 @@ class EdgeBins {
     std::vector<int32_t> cellStart_;
     std::vector<int32_t> cellEdges_;
     GridLayout grid_;
-    // The box of the edges filed in cells (empty when none is): no cell outside it holds any.
+    // The box of the edges filed in cells, each of which lies within it (empty when none is).
     double filedMinX_ = 0.0;
     double filedMaxX_ = 0.0;
     double filedMinY_ = 0.0;
