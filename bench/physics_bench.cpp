@@ -38,7 +38,7 @@ void AddOutline(std::vector<MaskCollider>& edges, int vertices, Vec2 centre, Vec
     }
 }
 
-enum class Colliders { kNone, kPlankAndLedge, kThreeMasks, kEightMasks };
+enum class Colliders { kNone, kPlankAndLedge, kThreeMasks, kEightMasks, kFarMask, kNearMask };
 
 struct Scene {
     int32_t segments;
@@ -49,7 +49,8 @@ struct Scene {
 };
 
 // (a) a 4-vertex plank moving during the frame and an open 3-vertex ledge: 60 edges; (b) three
-// 8-vertex masks: 240 edges; (c) eight 10-vertex masks: 800 edges.
+// 8-vertex masks: 240 edges; (c) eight 10-vertex masks: 800 edges; (f) one 1000-vertex mask,
+// 10,000 edges, far from the rope or under it.
 void SceneEdges(Colliders colliders, std::vector<MaskCollider>& start,
                 std::vector<MaskCollider>& end) {
     switch (colliders) {
@@ -68,6 +69,12 @@ void SceneEdges(Colliders colliders, std::vector<MaskCollider>& start,
             for (int m = 0; m < 8; ++m) {
                 AddOutline(start, 10, {560.0 + 110.0 * m, 780.0 + 30.0 * (m % 3)}, {60.0, 45.0});
             }
+            break;
+        case Colliders::kFarMask:  // About 5,000 px to the right of the rope.
+            AddOutline(start, 1000, {6200.0, 800.0}, {300.0, 120.0});
+            break;
+        case Colliders::kNearMask:  // Under the rope, which falls onto it.
+            AddOutline(start, 1000, {950.0, 800.0}, {300.0, 120.0});
             break;
     }
     end = start;
@@ -148,14 +155,22 @@ void ReportWork(benchmark::State& state, const Settled& settled, bool allPairs) 
     }
 }
 
-void AllPairs(benchmark::State& state, Scene scene) {
+// Steps the settled rope one frame an iteration with `step`, then reports the work of a frame.
+template <typename Step>
+void TimeFrames(benchmark::State& state, const Scene& scene, bool allPairs, Step step) {
     const Settled settled(scene);
     for (auto _ : state) {
         Rope rope = settled.rope;
-        StepRopeAllPairs(rope, settled.settings);
+        step(rope, settled.settings);
         benchmark::DoNotOptimize(rope.data());
     }
-    ReportWork(state, settled, true);
+    ReportWork(state, settled, allPairs);
+}
+
+void AllPairs(benchmark::State& state, Scene scene) {
+    TimeFrames(state, scene, true, [](Rope& rope, const RopeStepSettings& settings) {
+        StepRopeAllPairs(rope, settings);
+    });
 }
 
 double SecondsPerAllPairsFrame(const Settled& settled) {
@@ -199,6 +214,19 @@ TARSIVEL_SCENE(c_64seg_8sub_800_edges, (Scene{64, 8, Colliders::kEightMasks, fal
 TARSIVEL_SCENE(d_64seg_8sub_self_collision, (Scene{64, 8, Colliders::kNone, true, 1}));
 TARSIVEL_SCENE(d_1024seg_8sub_self_collision, (Scene{1024, 8, Colliders::kNone, true, 5}));
 TARSIVEL_SCENE(e_24seg_8sub_no_colliders, (Scene{24, 8, Colliders::kNone, false, 1}));
+
+// A replayed frame with the broad phase alone: the all-pairs loop over 10,000 edges would take
+// seconds a frame and tells nothing new here.
+void Replay(benchmark::State& state, Scene scene) {
+    TimeFrames(state, scene, false,
+               [](Rope& rope, const RopeStepSettings& settings) { StepRope(rope, settings); });
+}
+BENCHMARK_CAPTURE(Replay, f_64seg_8sub_far_mask, (Scene{64, 8, Colliders::kFarMask, false, 1}))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Replay, f_64seg_8sub_near_mask, (Scene{64, 8, Colliders::kNearMask, false, 1}))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Replay, f_64seg_8sub_no_mask, (Scene{64, 8, Colliders::kNone, false, 1}))
+    ->Unit(benchmark::kMillisecond);
 
 // The closest-point query on its own, over a spread of link-edge pairs.
 void ClosestPointsAlone(benchmark::State& state) {

@@ -164,6 +164,10 @@ void EdgeBins::Bin(std::size_t edgeCount) {
         const int64_t rows = grid_.Row(b.maxY) - grid_.Row(b.minY) + 1;
         return cols * rows > kMostCellsPerEdge;
     };
+    filedMinX_ = std::numeric_limits<double>::infinity();
+    filedMinY_ = filedMinX_;
+    filedMaxX_ = -filedMinX_;
+    filedMaxY_ = -filedMinX_;
     for (std::size_t e = 0; e < edgeCount; ++e) {
         const SegmentBounds& b = bounds_[e];
         if (b.wild) {
@@ -173,6 +177,10 @@ void EdgeBins::Bin(std::size_t edgeCount) {
             everywhere_.Insert(e);
             continue;
         }
+        filedMinX_ = std::min(filedMinX_, b.minX);
+        filedMaxX_ = std::max(filedMaxX_, b.maxX);
+        filedMinY_ = std::min(filedMinY_, b.minY);
+        filedMaxY_ = std::max(filedMaxY_, b.maxY);
         forEachCell(b, [&](std::size_t c) { ++cellStart_[c]; });
     }
     for (std::size_t c = 1; c <= cells; ++c) {
@@ -205,9 +213,21 @@ EdgeBins::Region EdgeBins::Gather(const SegmentBounds& link, IndexSet& candidate
     const double reach = 2.0 * Allowance(link);
     const Region region{link.minX - reach, link.maxX + reach, link.minY - reach, link.maxY + reach,
                         false};
-    const int32_t col0 = grid_.Column(region.minX);
-    const int32_t col1 = grid_.Column(region.maxX);
-    for (int32_t row = grid_.Row(region.minY); row <= grid_.Row(region.maxY); ++row) {
+    // Points outside the grid fall into its border cells, so a region beside or far from the
+    // filed edges would gather the border's edges only to have every one rejected by its box.
+    // Every filed edge lies within the filed box, so an edge overlapping the region overlaps its
+    // part within that box too (the same comparisons, with no arithmetic of their own): the
+    // cells of that part are the only ones to look at, and there are none when it is empty.
+    const double minX = std::max(region.minX, filedMinX_);
+    const double maxX = std::min(region.maxX, filedMaxX_);
+    const double minY = std::max(region.minY, filedMinY_);
+    const double maxY = std::min(region.maxY, filedMaxY_);
+    if (maxX < minX || maxY < minY) {
+        return region;
+    }
+    const int32_t col0 = grid_.Column(minX);
+    const int32_t col1 = grid_.Column(maxX);
+    for (int32_t row = grid_.Row(minY); row <= grid_.Row(maxY); ++row) {
         const std::size_t rowStart =
             static_cast<std::size_t>(row) * static_cast<std::size_t>(grid_.columns);
         const auto first =

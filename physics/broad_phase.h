@@ -165,6 +165,11 @@ class EdgeBins {
     std::vector<int32_t> cellStart_;
     std::vector<int32_t> cellEdges_;
     GridLayout grid_;
+    // The box of the edges filed in cells, each of which lies within it (empty when none is).
+    double filedMinX_ = 0.0;
+    double filedMaxX_ = 0.0;
+    double filedMinY_ = 0.0;
+    double filedMaxY_ = 0.0;
     double paddedRadius_ = 0.0;
     double edgeMagnitude_ = 0.0;  // Largest magnitude among the binned edges.
     bool binned_ = false;
