@@ -44,8 +44,8 @@ inline constexpr char kKernelName[] = "RenderRopeKernel";
 // CUDA: accepted with the kernel's module loaded into the device's GPU data,
 // or declined (0, no flag, no GPU data) where the driver, a context or the
 // module cannot be had. OpenCL: the kernel is built and returned in a handle;
-// 512 when that fails, with the handle and the GPU flag still returned. Any other framework is
-// declined: 0 and no flag.
+// PF_Err_INTERNAL_STRUCT_DAMAGED when that fails, with the handle and the GPU flag still
+// returned. Any other framework is declined: PF_Err_NONE and no flag.
 PF_Err GPUDeviceSetup(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSetupExtra* extra);
 
 // OpenCL: releases the kernel and the lock and disposes of the handle; CUDA:

@@ -215,7 +215,7 @@ bool SetArguments(cl_kernel kernel, cl_mem src, cl_mem dst, const KernelScalars&
 // One frame through OpenCL: per-frame list buffers, the device's shared
 // kernel, one 2-D launch that is queued and not waited for. `gpu_data` is the
 // handle from device set-up; `src` and `dst` the worlds' cl_mem objects.
-// Returns 0 or 512.
+// Returns PF_Err_NONE or PF_Err_INTERNAL_STRUCT_DAMAGED.
 PF_Err RenderRopeOpenCL(const PF_GPUDeviceInfo& device, const void* gpu_data, void* src, void* dst,
                         const KernelScalars& scalars, const RopeRenderData& renderData) {
     const OpenCLGPUData* record = OpenCLRecordOf(gpu_data);
@@ -293,8 +293,9 @@ CUdeviceptr DevicePointer(const void* pointer) {
 // One frame through the CUDA driver: per-frame list buffers, one launch of
 // the function that device set-up loaded, synchronisation and the check.
 // `gpuData` is the device's GPU data from set-up; `src` and `dst` are the
-// worlds' device pointers. Returns 0, or 512 on any failure (also without GPU
-// data or a driver), with every buffer of the frame freed.
+// worlds' device pointers. Returns PF_Err_NONE, or PF_Err_INTERNAL_STRUCT_DAMAGED
+// on any failure (also without GPU data or a driver), with every buffer of the
+// frame freed.
 PF_Err RenderRopeCUDA(const void* gpuData, const void* src, void* dst, const KernelScalars& scalars,
                       const RopeRenderData& renderData) {
     const CudaGPUData* record = CudaRecordOf(gpuData);

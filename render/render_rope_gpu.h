@@ -40,10 +40,13 @@ std::size_t RoundUpToGroup(unsigned int size);
 // Work-groups (blocks) needed to cover `size`.
 unsigned int GroupCount(unsigned int size);
 
-// Returns 514 for a format other than PF_PixelFormat_GPU_BGRA128 before asking
-// the host anything, the host's error when the device or a world's memory
-// cannot be had, 512 for every device failure, and 0 otherwise (also for a
-// framework that is neither OpenCL nor CUDA, which draws nothing).
+// Acquires the GPU device suite first (A_Err_MISSING_SUITE when the host has
+// none), then returns PF_Err_UNRECOGNIZED_PARAM_TYPE for a format other than
+// PF_PixelFormat_GPU_BGRA128 before asking the device or the worlds anything,
+// the host's error when the device or a world's memory cannot be had,
+// PF_Err_INTERNAL_STRUCT_DAMAGED for every device failure, and PF_Err_NONE
+// otherwise (also for a framework that is neither OpenCL nor CUDA, which draws
+// nothing).
 PF_Err RenderRopeGPU(PF_InData* in_data, PF_OutData* out_data, PF_PixelFormat pixelFormat,
                      PF_EffectWorld* inputWorld, PF_EffectWorld* outputWorld,
                      PF_SmartRenderExtra* extra, const RopeRenderData& renderData);
