@@ -18,8 +18,6 @@ constexpr A_long FourCharCode(char a, char b, char c, char d) {
                   (A_u_long(A_u_char(c)) << 8) | A_u_long(A_u_char(d)));
 }
 
-inline constexpr A_long kEffectKind = FourCharCode('e', 'F', 'K', 'T');
-
 // The position argument of add_param that appends the parameter at the end.
 inline constexpr PF_ParamIndex kAppendPosition = -1;
 
