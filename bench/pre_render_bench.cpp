@@ -15,8 +15,8 @@
 #include "host/protocol/pre_render_session.h"
 #include "params/param_index.h"
 #include "params/params_setup.h"
-#include "physics/mask_colliders.h"
-#include "physics/smart_pre_render.h"
+#include "physics/driver/mask_gathering.h"
+#include "physics/driver/smart_pre_render.h"
 #include "physics/step_rope.h"
 
 namespace tarsivel {

@@ -14,9 +14,9 @@
 #include "bench/best_of.h"
 #include "host/protocol/effect_instance.h"
 #include "host/protocol/image_world.h"
-#include "render/argb_view.h"
-#include "render/coverage_map.h"
-#include "render/cpu_blend.h"
+#include "render/raster/argb_view.h"
+#include "render/raster/coverage_map.h"
+#include "render/raster/cpu_blend.h"
 #include "render/render_rope_cpu.h"
 
 namespace tarsivel {

@@ -16,9 +16,9 @@
 #include "host/protocol/effect_instance.h"
 #include "host/protocol/gpu_suites.h"
 #include "host/protocol/image_world.h"
-#include "render/gpu_device_setup.h"
+#include "render/gpu/gpu_device_setup.h"
+#include "render/gpu/render_rope_gpu.h"
 #include "render/render_rope_cpu.h"
-#include "render/render_rope_gpu.h"
 #include "tests/support/render_records.h"
 #include "tests/support/yardstick_kernels.h"
 

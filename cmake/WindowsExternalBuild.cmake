@@ -19,7 +19,7 @@ set(_tarsivel_windows_cuda -DTARSIVEL_ENABLE_CUDA=OFF)
 if(TARSIVEL_ENABLE_CUDA)
   set(_tarsivel_windows_fatbin ${TARSIVEL_CUDA_FATBIN})
   if(NOT _tarsivel_windows_fatbin)
-    set(_tarsivel_windows_fatbin ${CMAKE_BINARY_DIR}/render/cuda/rope_kernel.fatbin)
+    set(_tarsivel_windows_fatbin ${CMAKE_BINARY_DIR}/render/kernel/cuda/rope_kernel.fatbin)
   endif()
   set(_tarsivel_windows_cuda -DTARSIVEL_ENABLE_CUDA=ON
                              -DTARSIVEL_CUDA_FATBIN=${_tarsivel_windows_fatbin})

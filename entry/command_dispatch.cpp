@@ -1,14 +1,14 @@
-#include "entry/command_dispatch.h"
+#include "command_dispatch.h"
 
 #include <new>
 
-#include "entry/effect_info.h"
-#include "entry/scoped_suite.h"
-#include "hostapi/pf_api.h"
-#include "params/params_setup.h"
-#include "physics/smart_pre_render.h"
-#include "render/gpu_device_setup.h"
-#include "render/smart_render.h"
+#include "effect_info.h"
+#include "gpu_device_setup.h"
+#include "params_setup.h"
+#include "pf_api.h"
+#include "scoped_suite.h"
+#include "smart_pre_render.h"
+#include "smart_render.h"
 
 namespace tarsivel {
 namespace {

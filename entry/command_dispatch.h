@@ -5,7 +5,7 @@
 #ifndef TARSIVEL_ENTRY_COMMAND_DISPATCH_H
 #define TARSIVEL_ENTRY_COMMAND_DISPATCH_H
 
-#include "hostapi/pf_api.h"
+#include "pf_api.h"
 
 namespace tarsivel {
 

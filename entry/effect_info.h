@@ -4,7 +4,7 @@
 #ifndef TARSIVEL_ENTRY_EFFECT_INFO_H
 #define TARSIVEL_ENTRY_EFFECT_INFO_H
 
-#include "hostapi/pf_api.h"
+#include "pf_api.h"
 
 namespace tarsivel {
 

@@ -1,6 +1,6 @@
 // The three symbols the loadable library exports; everything else is hidden.
-#include "entry/command_dispatch.h"
-#include "entry/effect_info.h"
+#include "command_dispatch.h"
+#include "effect_info.h"
 
 #if defined(_WIN32)
 #define TARSIVEL_EXPORT __declspec(dllexport)

@@ -36,17 +36,17 @@ typedef long long csSDK_int64;
 
 #else
 
-#include "hostapi/pf_commands.h"
-#include "hostapi/pf_entry.h"
-#include "hostapi/pf_gpu.h"
-#include "hostapi/pf_in_out_data.h"
-#include "hostapi/pf_out_flags.h"
-#include "hostapi/pf_param_def.h"
-#include "hostapi/pf_smart_render.h"
-#include "hostapi/pf_suites.h"
-#include "hostapi/pf_types.h"
-#include "hostapi/pf_world.h"
-#include "hostapi/sp_basic_suite.h"
+#include "pf_commands.h"
+#include "pf_entry.h"
+#include "pf_gpu.h"
+#include "pf_in_out_data.h"
+#include "pf_out_flags.h"
+#include "pf_param_def.h"
+#include "pf_smart_render.h"
+#include "pf_suites.h"
+#include "pf_types.h"
+#include "pf_world.h"
+#include "sp_basic_suite.h"
 
 #endif
 

@@ -3,8 +3,8 @@
 #ifndef TARSIVEL_HOSTAPI_PF_ENTRY_H
 #define TARSIVEL_HOSTAPI_PF_ENTRY_H
 
-#include "hostapi/pf_types.h"
-#include "hostapi/sp_basic_suite.h"
+#include "pf_types.h"
+#include "sp_basic_suite.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -3,7 +3,7 @@
 #ifndef TARSIVEL_HOSTAPI_PF_GPU_H
 #define TARSIVEL_HOSTAPI_PF_GPU_H
 
-#include "hostapi/pf_types.h"
+#include "pf_types.h"
 
 #ifdef __cplusplus
 extern "C" {

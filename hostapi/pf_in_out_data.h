@@ -3,11 +3,11 @@
 #ifndef TARSIVEL_HOSTAPI_PF_IN_OUT_DATA_H
 #define TARSIVEL_HOSTAPI_PF_IN_OUT_DATA_H
 
-#include "hostapi/pf_out_flags.h"
-#include "hostapi/pf_param_def.h"
-#include "hostapi/pf_types.h"
-#include "hostapi/pf_world.h"
-#include "hostapi/sp_basic_suite.h"
+#include "pf_out_flags.h"
+#include "pf_param_def.h"
+#include "pf_types.h"
+#include "pf_world.h"
+#include "sp_basic_suite.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -2,7 +2,7 @@
 #ifndef TARSIVEL_HOSTAPI_PF_OUT_FLAGS_H
 #define TARSIVEL_HOSTAPI_PF_OUT_FLAGS_H
 
-#include "hostapi/pf_types.h"
+#include "pf_types.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -3,8 +3,8 @@
 #ifndef TARSIVEL_HOSTAPI_PF_PARAM_DEF_H
 #define TARSIVEL_HOSTAPI_PF_PARAM_DEF_H
 
-#include "hostapi/pf_types.h"
-#include "hostapi/pf_world.h"
+#include "pf_types.h"
+#include "pf_world.h"
 
 #ifdef __cplusplus
 extern "C" {

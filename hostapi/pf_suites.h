@@ -3,9 +3,9 @@
 #ifndef TARSIVEL_HOSTAPI_PF_SUITES_H
 #define TARSIVEL_HOSTAPI_PF_SUITES_H
 
-#include "hostapi/pf_gpu.h"
-#include "hostapi/pf_types.h"
-#include "hostapi/pf_world.h"
+#include "pf_gpu.h"
+#include "pf_types.h"
+#include "pf_world.h"
 
 #ifdef __cplusplus
 extern "C" {

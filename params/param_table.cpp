@@ -1,4 +1,4 @@
-#include "params/param_table.h"
+#include "param_table.h"
 
 namespace tarsivel {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <array>
 
-#include "hostapi/pf_api.h"
-#include "params/param_index.h"
+#include "param_index.h"
+#include "pf_api.h"
 
 namespace tarsivel {
 

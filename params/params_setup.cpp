@@ -1,9 +1,9 @@
-#include "params/params_setup.h"
+#include "params_setup.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "params/param_table.h"
+#include "param_table.h"
 
 namespace tarsivel {
 namespace {

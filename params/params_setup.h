@@ -2,7 +2,7 @@
 #ifndef TARSIVEL_PARAMS_PARAMS_SETUP_H
 #define TARSIVEL_PARAMS_PARAMS_SETUP_H
 
-#include "hostapi/pf_api.h"
+#include "pf_api.h"
 
 namespace tarsivel {
 

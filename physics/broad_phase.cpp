@@ -1,4 +1,4 @@
-#include "physics/broad_phase.h"
+#include "broad_phase.h"
 
 #include <algorithm>
 #include <cmath>

@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "physics/mask_collider.h"
+#include "collider_edge.h"
 
 namespace tarsivel {
 

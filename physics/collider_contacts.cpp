@@ -1,4 +1,4 @@
-#include "physics/collider_contacts.h"
+#include "collider_contacts.h"
 
 #include <algorithm>
 #include <cassert>
@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "physics/broad_phase.h"
+#include "broad_phase.h"
 
 namespace tarsivel {
 

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <span>
 
-#include "physics/broad_phase.h"
-#include "physics/mask_collider.h"
-#include "physics/rope.h"
-#include "physics/stick_anchor.h"
-#include "physics/vec2.h"
+#include "broad_phase.h"
+#include "collider_edge.h"
+#include "rope.h"
+#include "stick_anchor.h"
+#include "vec2.h"
 
 namespace tarsivel {
 

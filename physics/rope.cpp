@@ -1,4 +1,4 @@
-#include "physics/rope.h"
+#include "rope.h"
 
 #include <cmath>
 #include <cstddef>

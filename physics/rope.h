@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "physics/vec2.h"
+#include "vec2.h"
 
 namespace tarsivel {
 

@@ -1,4 +1,4 @@
-#include "physics/rope_render_data.h"
+#include "rope_render_data.h"
 
 #include <cmath>
 #include <limits>

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "physics/rope.h"
+#include "rope.h"
 
 namespace tarsivel {
 

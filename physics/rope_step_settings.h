@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <span>
 
-#include "physics/mask_collider.h"
-#include "physics/vec2.h"
+#include "collider_edge.h"
+#include "vec2.h"
 
 namespace tarsivel {
 

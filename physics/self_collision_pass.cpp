@@ -1,4 +1,4 @@
-#include "physics/self_collision_pass.h"
+#include "self_collision_pass.h"
 
 #include <algorithm>
 #include <cmath>

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "physics/broad_phase.h"
-#include "physics/rope.h"
+#include "broad_phase.h"
+#include "rope.h"
 
 namespace tarsivel {
 

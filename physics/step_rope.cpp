@@ -1,4 +1,4 @@
-#include "physics/step_rope.h"
+#include "step_rope.h"
 
 #include <algorithm>
 #include <cassert>
@@ -8,11 +8,11 @@
 #include <stdexcept>
 #include <vector>
 
-#include "physics/broad_phase.h"
-#include "physics/collider_contacts.h"
-#include "physics/mask_collider.h"
-#include "physics/self_collision_pass.h"
-#include "physics/vec2.h"
+#include "broad_phase.h"
+#include "collider_contacts.h"
+#include "collider_edge.h"
+#include "self_collision_pass.h"
+#include "vec2.h"
 
 namespace tarsivel {
 

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <span>
 
-#include "physics/broad_phase.h"
-#include "physics/mask_collider.h"
-#include "physics/rope.h"
-#include "physics/rope_step_settings.h"
-#include "physics/stick_anchor.h"
+#include "broad_phase.h"
+#include "collider_edge.h"
+#include "rope.h"
+#include "rope_step_settings.h"
+#include "stick_anchor.h"
 
 namespace tarsivel {
 

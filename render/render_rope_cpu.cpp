@@ -1,15 +1,15 @@
-#include "render/render_rope_cpu.h"
+#include "render_rope_cpu.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "entry/scoped_suite.h"
-#include "hostapi/pf_api.h"
-#include "render/argb_view.h"
-#include "render/channel_math.h"
-#include "render/coverage_map.h"
-#include "render/cpu_blend.h"
-#include "render/node_disc.h"
+#include "argb_view.h"
+#include "channel_math.h"
+#include "coverage_map.h"
+#include "cpu_blend.h"
+#include "node_disc.h"
+#include "pf_api.h"
+#include "scoped_suite.h"
 
 namespace tarsivel {
 namespace {

@@ -3,8 +3,8 @@
 #ifndef TARSIVEL_RENDER_RENDER_ROPE_CPU_H
 #define TARSIVEL_RENDER_RENDER_ROPE_CPU_H
 
-#include "hostapi/pf_api.h"
-#include "physics/rope_render_data.h"
+#include "pf_api.h"
+#include "rope_render_data.h"
 
 namespace tarsivel {
 

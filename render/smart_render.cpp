@@ -1,10 +1,10 @@
-#include "render/smart_render.h"
+#include "smart_render.h"
 
-#include "entry/scoped_suite.h"
-#include "hostapi/pf_api.h"
-#include "physics/rope_render_data.h"
-#include "render/render_rope_cpu.h"
-#include "render/render_rope_gpu.h"
+#include "pf_api.h"
+#include "render_rope_cpu.h"
+#include "render_rope_gpu.h"
+#include "rope_render_data.h"
+#include "scoped_suite.h"
 
 namespace tarsivel {
 namespace {

@@ -3,7 +3,7 @@
 #ifndef TARSIVEL_RENDER_SMART_RENDER_H
 #define TARSIVEL_RENDER_SMART_RENDER_H
 
-#include "hostapi/pf_api.h"
+#include "pf_api.h"
 
 namespace tarsivel {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "host/gpu/framework_device.h"
-#include "render/cuda_driver.h"
+#include "render/gpu/cuda/cuda_driver.h"
 
 namespace tarsivel::host {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "entry/scoped_suite.h"
+#include "entry/suites/scoped_suite.h"
 #include "host/protocol/effect_instance.h"
 #include "host/protocol/image_world.h"
 #include "host/protocol/world_registry.h"

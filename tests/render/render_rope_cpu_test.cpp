@@ -8,7 +8,7 @@
 
 #include "host/protocol/effect_instance.h"
 #include "hostapi/pf_suites.h"
-#include "render/coverage_map.h"
+#include "render/raster/coverage_map.h"
 #include "support/world_record.h"
 #include "tests/render/failing_allocation.h"
 #include "tests/render/render_test_support.h"

@@ -9,7 +9,7 @@
 #include "host/protocol/effect_instance.h"
 #include "host/protocol/image_world.h"
 #include "physics/rope_render_data.h"
-#include "render/argb_view.h"
+#include "render/raster/argb_view.h"
 #include "render/render_rope_cpu.h"
 #include "tests/support/render_records.h"
 

@@ -16,7 +16,7 @@
 
 #include <mutex>
 
-#include "render/gpu_device_setup.h"
+#include "render/gpu/gpu_device_setup.h"
 #include "render/kernel/rope_kernel_source.h"
 
 namespace tarsivel::testing {

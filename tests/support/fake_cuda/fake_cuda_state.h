@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "render/cuda_driver.h"
+#include "render/gpu/cuda/cuda_driver.h"
 
 namespace tarsivel::testing {
 
