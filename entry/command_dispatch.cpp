@@ -15,6 +15,8 @@ namespace {
 
 // Writes the About text into out_data->return_msg with the ANSI suite.
 PF_Err About(PF_InData* in_data, PF_OutData* out_data) {
+    // A suite the set cannot acquire is PF_Err_BAD_CALLBACK_PARAM without the
+    // missing-suite message: return_msg is where the host looks for About's text.
     HostSuiteSet suites(in_data->pica_basicP);
     const auto& ansi = suites.Get<PF_ANSICallbacksSuite1>(kPFANSISuite, kPFANSISuiteVersion1);
     if (ansi.sprintf == nullptr) {
@@ -36,6 +38,7 @@ PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data) {
         // That host is not told of GPU rendering and takes one pixel format.
         ScopedSuite<PF_PixelFormatSuite1> formats(in_data, kPFPixelFormatSuite,
                                                   kPFPixelFormatSuiteVersion1, out_data);
+        // Both answers are ignored: set-up succeeds whichever formats the host keeps.
         formats->ClearSupportedPixelFormats(in_data->effect_ref);
         formats->AddSupportedPixelFormat(in_data->effect_ref, PrPixelFormat_VUYA_4444_32f);
     } else {
@@ -96,6 +99,7 @@ PF_Err DispatchCommand(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
     } catch (const std::bad_alloc&) {
         return PF_Err_OUT_OF_MEMORY;
     } catch (...) {
+        // The pure core's std::invalid_argument, which no handler should let happen.
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
     }
 }

@@ -66,7 +66,7 @@ PF_Err DrawRope(const PF_EffectWorld& outputWorld, const RopeRenderData& renderD
     // is zeroed, accumulated and blended.
     CoverageTiles coverage;
     if (!coverage.Reset(output.width, output.height)) {
-        return PF_Err_OUT_OF_MEMORY;
+        return PF_Err_OUT_OF_MEMORY;  // the prepared output stays for the host
     }
     coverage.AddRope(renderData);
     BlendRopeColour(
@@ -80,6 +80,9 @@ PF_Err DrawRope(const PF_EffectWorld& outputWorld, const RopeRenderData& renderD
 
 }  // namespace
 
+// Every failure but a missing suite is returned, not thrown: smart render checks
+// the layer in after the renderer and answers the renderer's code ahead of the
+// check-in's.
 PF_Err RenderRopeCPU(PF_InData* in_data, PF_OutData* out_data, PF_PixelFormat pixelFormat,
                      PF_EffectWorld* inputWorld, PF_EffectWorld* outputWorld,
                      PF_SmartRenderExtra* /*extra*/, const RopeRenderData& renderData) {

@@ -68,8 +68,11 @@ PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra
     if (record == nullptr) {
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
     }
-    // The layer guard outlives the suite: on a throw the suite is released and
-    // the layer still checked in.
+    // The steps share one code instead of throwing: the host expects the world
+    // suite asked for and the layer checked in even after a failed checkout,
+    // and the first failure's code ahead of the check-in's. The layer guard
+    // outlives the suite: on a throw the suite is released and the layer still
+    // checked in.
     CheckedOutLayer input(in_data, extra->cb, 0);
     PF_Err err = input.CheckoutError();
     PF_EffectWorld* output = nullptr;

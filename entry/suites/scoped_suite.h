@@ -55,7 +55,8 @@ class ScopedSuite {
 };
 
 // Suites taken lazily, by name and version, on first use, and all given back
-// when the set goes out of scope.
+// when the set goes out of scope. Its failures carry no message, unlike
+// ScopedSuite's: About, its one user, writes its own text into return_msg.
 class HostSuiteSet {
   public:
     // Throws PF_Err_BAD_CALLBACK_PARAM without a basic suite.

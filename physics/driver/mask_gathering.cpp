@@ -45,7 +45,7 @@ void AppendSpan(const PF_InData* in_data, const PF_PathDataSuite1& data, PF_Path
     PF_PathVertex b{};
     if (data.PF_PathVertexInfo(in_data->effect_ref, path, from, &a) != PF_Err_NONE ||
         data.PF_PathVertexInfo(in_data->effect_ref, path, to, &b) != PF_Err_NONE) {
-        return;
+        return;  // skipped: the span only stops colliding, the frame still renders
     }
     FlattenCubicSpan({a.x, a.y}, {a.tan_out_x, a.tan_out_y}, {b.tan_in_x, b.tan_in_y}, {b.x, b.y},
                      edges);
@@ -55,11 +55,11 @@ void AppendOutline(const PF_InData* in_data, const PF_PathDataSuite1& data, PF_P
                    std::vector<MaskCollider>& edges) {
     PF_Boolean open = 0;
     if (data.PF_PathIsOpen(in_data->effect_ref, path, &open) != PF_Err_NONE) {
-        open = 0;  // taken as closed
+        open = 0;  // taken as closed, not an error: the outline still collides
     }
     A_long spans = 0;
     if (data.PF_PathNumSegments(in_data->effect_ref, path, &spans) != PF_Err_NONE) {
-        spans = 0;
+        spans = 0;  // the mask adds nothing and is still checked in
     }
     for (A_long j = 0; j < spans; ++j) {
         const A_long next = (j + 1) % spans;
@@ -86,6 +86,8 @@ void GatherMaskColliders(const PF_InData* in_data, const PF_PathQuerySuite1& que
                          const PF_PathDataSuite1& data, PF_PathID chosenPathId, bool useAllMasks,
                          A_long time, A_long timeStep, std::vector<MaskCollider>& edges) {
     PF_ProgPtr effect = in_data->effect_ref;
+    // No failure here reaches the caller: a mask the host cannot give only stops
+    // colliding, and the frame still renders with the others.
     A_long masks = 0;
     if (query.PF_NumPaths(effect, &masks) != PF_Err_NONE) {
         masks = 0;
@@ -93,14 +95,14 @@ void GatherMaskColliders(const PF_InData* in_data, const PF_PathQuerySuite1& que
     for (A_long i = 0; i < masks; ++i) {
         PF_PathID id = 0;
         if (query.PF_PathInfo(effect, i, &id) != PF_Err_NONE) {
-            continue;
+            continue;  // skipped, as above
         }
         if (!useAllMasks && id != chosenPathId) {
             continue;
         }
         // Checked in at the end of this iteration, before the next mask is read.
         const CheckedOutPath path(in_data, query, id, time, timeStep);
-        if (path.Ok()) {
+        if (path.Ok()) {  // a refused checkout is skipped, as above
             AppendOutline(in_data, data, path.Outline(), edges);
         }
     }

@@ -1,6 +1,6 @@
 // Reads parameter values at a host time for the frame driver: each parameter
-// is checked out, copied and checked in again at once. After the first failed
-// checkout nothing more is checked out; the reader keeps that error.
+// is checked out, copied and checked in again at once. A checkout the host
+// refuses is thrown as the host's PF_Err, with nothing left checked out.
 #ifndef TARSIVEL_PHYSICS_DRIVER_PARAM_READER_H
 #define TARSIVEL_PHYSICS_DRIVER_PARAM_READER_H
 
@@ -18,14 +18,12 @@ struct HostTime {
     A_u_long scale;
 };
 
+// Every getter throws the host's PF_Err when the checkout is refused, and
+// PF_Err_BAD_CALLBACK_PARAM when the host has no checkout or check-in callback.
 class ParamReader {
   public:
     explicit ParamReader(PF_InData* in_data) : inData_(in_data) {}
 
-    PF_Err Error() const { return err_; }
-    bool Ok() const { return err_ == PF_Err_NONE; }
-
-    // Each getter returns 0 (or false) once a checkout has failed.
     double Float(ParamIndex index, HostTime at);
     // The slider's value as a double, clamped, then truncated.
     int32_t Integer(ParamIndex index, HostTime at, int32_t lo, int32_t hi);
@@ -38,36 +36,29 @@ class ParamReader {
 
   private:
     // One parameter, checked out for as long as the object lives and checked in again on every
-    // way out of its block. Once a checkout has failed (this one or an earlier one), nothing is
-    // checked out or in and the reader keeps the first error.
+    // way out of its block. A refused checkout throws, and there is nothing to check in.
     class CheckedOutParam {
       public:
-        CheckedOutParam(ParamReader& reader, ParamIndex index, HostTime at);
+        CheckedOutParam(PF_InData* in_data, ParamIndex index, HostTime at);
         ~CheckedOutParam();
         CheckedOutParam(const CheckedOutParam&) = delete;
         CheckedOutParam& operator=(const CheckedOutParam&) = delete;
 
-        bool Ok() const { return ok_; }
         const PF_ParamDef& Def() const { return def_; }
 
       private:
         PF_InData* inData_;
         PF_ParamDef def_;
-        bool ok_ = false;
     };
 
-    // Checks out, copies the value with `copy`, checks in; `fallback` once failed.
-    template <class T, class Copy>
-    T Read(ParamIndex index, HostTime at, T fallback, Copy copy) {
-        const CheckedOutParam param(*this, index, at);
-        if (!param.Ok()) {
-            return fallback;
-        }
+    // Checks out, copies the value with `copy`, checks in.
+    template <class Copy>
+    auto Read(ParamIndex index, HostTime at, Copy copy) {
+        const CheckedOutParam param(inData_, index, at);
         return copy(param.Def());
     }
 
     PF_InData* inData_;
-    PF_Err err_ = PF_Err_NONE;
 };
 
 // Host fixed point (16.16) as a double.

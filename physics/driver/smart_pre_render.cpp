@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
-#include <new>
 #include <optional>
 #include <vector>
 
@@ -137,14 +136,22 @@ float DownsampleFactor(PF_RationalScale ds) {
 }
 
 // Everything one pre-render call owns; released in reverse order of creation.
+// The handler calls the stages in order. The only PF_Err that Prepare and
+// Simulate throw is that of a parameter checkout the host refused.
 class PreRenderCall {
   public:
     PreRenderCall(PF_InData* in_data, PF_OutData* out_data, float ds, RopeRenderData& record)
         : in_(in_data), out_(out_data), ds_(ds), record_(record), reader_(in_data) {}
 
-    // Steps up to the record's lists; the suites stay held until the call ends.
+    // The call settings, the timing and the time-0 settings; builds the rope.
+    void Prepare();
+    // Throws A_Err_MISSING_SUITE for a path suite the host cannot supply. The
+    // suites stay held until the call ends.
+    void AcquirePathSuites();
+    // The pre-roll, then the replay up to the requested time.
     void Simulate();
-    PF_Err Error() const { return reader_.Error(); }
+    // The record's lists from the rope as far as it got; none without a rope.
+    void FillRecordLists();
 
   private:
     void PreRoll(const RopeStepSettings& timeZero, double damping);
@@ -160,13 +167,14 @@ class PreRenderCall {
     FrameTiming timing_{};
     std::optional<Rope> rope_;
     RopeStepSettings step_;
+    double timeZeroDamping_ = 0.0;
     std::vector<MaskCollider> persistent_;
     std::vector<MaskCollider> fresh_;
     std::optional<ScopedSuite<PF_PathQuerySuite1>> query_;
     std::optional<ScopedSuite<PF_PathDataSuite1>> data_;
 };
 
-void PreRenderCall::Simulate() {
+void PreRenderCall::Prepare() {
     const HostTime requested{in_->current_time, in_->time_step, in_->time_scale};
     call_ = ReadCallSettings(reader_, requested, ds_, record_);
     timing_ = ComputeFrameTiming(in_->local_time_step, in_->time_scale);
@@ -175,16 +183,23 @@ void PreRenderCall::Simulate() {
     step_.frameDuration = timing_.frameDuration;
     step_.thickness = double((record_.thicknessEnd + record_.thicknessStart) * 0.5f);
 
-    const double damping =
+    timeZeroDamping_ =
         ReadFrameSettings(reader_, {0, timing_.frameStep, in_->time_scale}, ds_, step_);
-    if (reader_.Ok()) {
-        rope_ = BuildRope(step_.anchorA, step_.anchorB, step_.attachA, step_.attachB,
-                          call_.segmentCount, step_.ropeLength);
-        query_.emplace(in_, kPFPathQuerySuite, kPFPathQuerySuiteVersion1, out_);
-        data_.emplace(in_, kPFPathDataSuite, kPFPathDataSuiteVersion1, out_);
-        PreRoll(step_, damping);
-        Replay();
-    }
+    rope_ = BuildRope(step_.anchorA, step_.anchorB, step_.attachA, step_.attachB,
+                      call_.segmentCount, step_.ropeLength);
+}
+
+void PreRenderCall::AcquirePathSuites() {
+    query_.emplace(in_, kPFPathQuerySuite, kPFPathQuerySuiteVersion1, out_);
+    data_.emplace(in_, kPFPathDataSuite, kPFPathDataSuiteVersion1, out_);
+}
+
+void PreRenderCall::Simulate() {
+    PreRoll(step_, timeZeroDamping_);
+    Replay();
+}
+
+void PreRenderCall::FillRecordLists() {
     if (rope_) {
         FillRopeRenderLists(record_, *rope_, double(in_->output_origin_x),
                             double(in_->output_origin_y));
@@ -227,9 +242,6 @@ void PreRenderCall::Replay() {
         RopeStepSettings step = step_;
         const double damping =
             ReadFrameSettings(reader_, {at, timing_.frameStep, in_->time_scale}, ds_, step);
-        if (!reader_.Ok()) {
-            return;
-        }
         fresh_.clear();
         Gather(at, fresh_);
         if (fresh_.size() != persistent_.size()) {
@@ -251,15 +263,30 @@ void PreRenderCall::Replay() {
     }
 }
 
+// Throws the host's code when it refuses the layer; the result rectangles are
+// then left as they are.
 void CheckoutInputLayer(PF_InData* in_data, PF_PreRenderExtra* extra,
-                        const PF_RenderRequest& request, PF_Err& err) {
+                        const PF_RenderRequest& request) {
     PF_CheckoutResult result{};
-    err = extra->cb->checkout_layer(in_data->effect_ref, 0, 0, &request, in_data->current_time,
-                                    in_data->time_step, in_data->time_scale, &result);
-    if (err == PF_Err_NONE) {
-        UniteRect(result.result_rect, extra->output->result_rect);
-        UniteRect(result.max_result_rect, extra->output->max_result_rect);
+    if (const PF_Err err =
+            extra->cb->checkout_layer(in_data->effect_ref, 0, 0, &request, in_data->current_time,
+                                      in_data->time_step, in_data->time_scale, &result)) {
+        throw err;
     }
+    UniteRect(result.result_rect, extra->output->result_rect);
+    UniteRect(result.max_result_rect, extra->output->max_result_rect);
+}
+
+// Runs one stage of the call and returns the code of a parameter the host
+// refused in it, 0 when there was none.
+template <class Stage>
+PF_Err UntilRefused(Stage stage) {
+    try {
+        stage();
+    } catch (PF_Err refused) {
+        return refused;
+    }
+    return PF_Err_NONE;
 }
 
 }  // namespace
@@ -279,20 +306,25 @@ PF_Err SmartPreRender(PF_InData* in_data, PF_OutData* out_data, PF_PreRenderExtr
     if (!record) {
         return PF_Err_OUT_OF_MEMORY;
     }
-    try {
-        PreRenderCall call(in_data, out_data, ds, *record);
-        call.Simulate();
-        PF_Err err = call.Error();
-        extra->output->pre_render_data = record.release();
-        extra->output->delete_pre_render_data_func = DeleteRopeRenderData;
-        if (err == PF_Err_NONE) {
-            CheckoutInputLayer(in_data, extra, request, err);
-        }
-        return err;
-    } catch (const std::bad_alloc&) {
-        // Nothing was handed over yet: the record goes with the rope and lists.
-        return PF_Err_OUT_OF_MEMORY;
+    // Until the hand-over, a throw (a missing path suite, std::bad_alloc)
+    // takes the record, the rope and the lists with it.
+    PreRenderCall call(in_data, out_data, ds, *record);
+    // A refused parameter ends the simulation but not the call: the host still
+    // gets a record to render, of the rope as far as it got, and its own code.
+    PF_Err err = UntilRefused([&] { call.Prepare(); });
+    if (err == PF_Err_NONE) {
+        call.AcquirePathSuites();
+        err = UntilRefused([&] { call.Simulate(); });
     }
+    call.FillRecordLists();
+    extra->output->pre_render_data = record.release();
+    extra->output->delete_pre_render_data_func = DeleteRopeRenderData;
+    if (err != PF_Err_NONE) {
+        return err;
+    }
+    // A refused layer is thrown on; the record stays with the host, which deletes it.
+    CheckoutInputLayer(in_data, extra, request);
+    return PF_Err_NONE;
 }
 
 }  // namespace tarsivel

@@ -10,8 +10,10 @@
 
 namespace tarsivel {
 
-// Returns the host's error code; a path suite the host cannot supply is thrown
-// as A_Err_MISSING_SUITE for the dispatcher, with nothing handed over.
+// Returns 0, or the code of a parameter checkout the host refused, with the
+// record handed over all the same. Throws, for the dispatcher: A_Err_MISSING_SUITE
+// for a path suite the host cannot supply and std::bad_alloc, both with nothing
+// handed over; the host's code when it refuses the input layer, after the hand-over.
 PF_Err SmartPreRender(PF_InData* in_data, PF_OutData* out_data, PF_PreRenderExtra* extra);
 
 // A rectangle is empty unless left < right and top < bottom.
@@ -23,7 +25,8 @@ void UniteRect(const PF_LRect& source, PF_LRect& target);
 
 // Reads the motion parameters of one frame in the host's order into the step
 // settings: anchors, attachments, lengths and accelerations scaled by ds, the
-// turbulence frequency divided by it. "Damping" is returned as read.
+// turbulence frequency divided by it. "Damping" is returned as read. A refused
+// checkout is thrown by the reader, with `step` filled only up to it.
 double ReadFrameSettings(ParamReader& reader, HostTime at, float ds, RopeStepSettings& step);
 
 }  // namespace tarsivel

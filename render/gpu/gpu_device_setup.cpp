@@ -68,7 +68,7 @@ PF_Err SetUpOpenCL(const PF_HandleSuite1& handles, PF_Err deviceInfoErr,
     PF_Handle handle = handles.host_new_handle(sizeof(OpenCLGPUData));
     if (handle == nullptr || *handle == nullptr) {
         // Nothing to hand back; without the flag the host does not render here.
-        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+        throw PF_Err(PF_Err_INTERNAL_STRUCT_DAMAGED);
     }
     auto* record = new (*handle) OpenCLGPUData{};
     record->lock = lock.release();
@@ -82,7 +82,8 @@ PF_Err SetUpOpenCL(const PF_HandleSuite1& handles, PF_Err deviceInfoErr,
             result = PF_Err_NONE;
         }
     }
-    // Also after a failure, so that set-down gives the record back.
+    // Returned with the handle and the flag, not thrown: the host keeps the
+    // handle as the device's GPU data and passes it to set-down, which frees it.
     extra->output->gpu_data = handle;
     out_data->out_flags2 = PF_OutFlag2_SUPPORTS_GPU_RENDER_F32;
     return result;
@@ -124,8 +125,10 @@ LoadedModule LoadRopeModule(const CudaDriver& driver, CUcontext context) {
     return loaded;
 }
 
-// Declining leaves the flags and the GPU data alone; the reason goes where a
-// host that reads it can show it, without asking for a message to be shown.
+// Declining is no failure: 0 without the GPU flag tells the host to keep this
+// effect off the device and render it on the CPU. The flags and the GPU data
+// are left alone; the reason goes where a host that reads it can show it,
+// without asking for a message to be shown.
 PF_Err Decline(PF_OutData* out_data, const std::string& why) {
     std::snprintf(out_data->return_msg, sizeof out_data->return_msg, "%s", why.c_str());
     return PF_Err_NONE;
@@ -188,7 +191,7 @@ PF_Err SetUpCuda(const PF_HandleSuite1& handles, PF_Err deviceInfoErr,
             driver->cuModuleUnload(record.module);
         }
         giveBackContext();
-        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+        throw PF_Err(PF_Err_INTERNAL_STRUCT_DAMAGED);
     }
     new (*handle) CudaGPUData(record);
     extra->output->gpu_data = handle;
@@ -198,7 +201,7 @@ PF_Err SetUpCuda(const PF_HandleSuite1& handles, PF_Err deviceInfoErr,
 }
 
 // Unloads the module, gives back a retained primary context and disposes of
-// the handle (13, thrown, when the handle suite is missing).
+// the handle (A_Err_MISSING_SUITE, thrown, when the handle suite is missing).
 PF_Err SetDownCuda(PF_InData* in_data, PF_OutData* out_data, PF_Handle handle) {
     if (CudaGPUData* record = CudaRecordOf(handle)) {
         // Set-up made a record only with the driver loaded.
@@ -229,6 +232,9 @@ PF_Err GPUDeviceSetup(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSetu
     ScopedSuite<PF_GPUDeviceSuite1> gpu(in_data, kPFGPUDeviceSuite, kPFGPUDeviceSuiteVersion1,
                                         out_data);
     PF_GPUDeviceInfo device{};
+    // Not thrown: each framework answers a device the host cannot describe
+    // (OpenCL fails its build with the handle still handed over; CUDA declines
+    // unless a context is already current).
     const PF_Err deviceInfoErr =
         gpu->GetDeviceInfo(in_data->effect_ref, extra->input->device_index, &device);
 
@@ -238,7 +244,7 @@ PF_Err GPUDeviceSetup(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSetu
         case PF_GPU_Framework_OPENCL:
             return SetUpOpenCL(*handles, deviceInfoErr, device, out_data, extra);
         default:
-            return PF_Err_NONE;
+            return PF_Err_NONE;  // declined: no flag, no GPU data
     }
 }
 

@@ -44,13 +44,17 @@ inline constexpr char kKernelName[] = "RenderRopeKernel";
 // CUDA: accepted with the kernel's module loaded into the device's GPU data,
 // or declined (0, no flag, no GPU data) where the driver, a context or the
 // module cannot be had. OpenCL: the kernel is built and returned in a handle;
-// PF_Err_INTERNAL_STRUCT_DAMAGED when that fails, with the handle and the GPU flag still
-// returned. Any other framework is declined: PF_Err_NONE and no flag.
+// PF_Err_INTERNAL_STRUCT_DAMAGED when that fails, with the handle and the GPU
+// flag still returned. Any other framework is declined: PF_Err_NONE and no
+// flag. Throws A_Err_MISSING_SUITE for a missing suite, and
+// PF_Err_INTERNAL_STRUCT_DAMAGED, with nothing handed over, when the host
+// makes no handle.
 PF_Err GPUDeviceSetup(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSetupExtra* extra);
 
 // OpenCL: releases the kernel and the lock and disposes of the handle; CUDA:
-// unloads the module and gives back the context set-up took. Returns 0
-// (13 when the handle suite is missing, thrown).
+// unloads the module and gives back the context set-up took. Returns 0;
+// throws A_Err_MISSING_SUITE when the handle suite is missing, after the
+// kernel or module is already given back.
 PF_Err GPUDeviceSetdown(PF_InData* in_data, PF_OutData* out_data, PF_GPUDeviceSetdownExtra* extra);
 
 // The records behind GPU data from set-up, or null.

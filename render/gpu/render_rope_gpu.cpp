@@ -342,13 +342,16 @@ PF_Err RenderRopeCUDA(const void* gpuData, const void* src, void* dst, const Ker
 
 }  // namespace
 
+// Every failure but a missing suite is returned, not thrown: smart render checks
+// the layer in after the renderer and answers the renderer's code ahead of the
+// check-in's.
 PF_Err RenderRopeGPU(PF_InData* in_data, PF_OutData* out_data, PF_PixelFormat pixelFormat,
                      PF_EffectWorld* inputWorld, PF_EffectWorld* outputWorld,
                      PF_SmartRenderExtra* extra, const RopeRenderData& renderData) {
     ScopedSuite<PF_GPUDeviceSuite1> gpu(in_data, kPFGPUDeviceSuite, kPFGPUDeviceSuiteVersion1,
                                         out_data);
     if (pixelFormat != PF_PixelFormat_GPU_BGRA128) {
-        return PF_Err_UNRECOGNIZED_PARAM_TYPE;
+        return PF_Err_UNRECOGNIZED_PARAM_TYPE;  // before any device call; no CPU fallback
     }
     if (extra == nullptr || extra->input == nullptr || inputWorld == nullptr ||
         outputWorld == nullptr) {
@@ -374,7 +377,8 @@ PF_Err RenderRopeGPU(PF_InData* in_data, PF_OutData* out_data, PF_PixelFormat pi
         ComputeKernelScalars(pixelFormat, *inputWorld, *outputWorld, renderData);
     const bool drawable =
         input.what_gpu == PF_GPU_Framework_OPENCL || input.what_gpu == PF_GPU_Framework_CUDA;
-    // Another framework draws nothing; neither framework accepts an empty launch.
+    // Another framework draws nothing and is no failure: set-up declined it, so
+    // the host should not have sent it. Neither framework accepts an empty launch.
     if (!drawable || scalars.width == 0 || scalars.height == 0) {
         return PF_Err_NONE;
     }

@@ -60,9 +60,9 @@ enum class Stage {
 // The command's result when one host call fails.
 enum class Outcome {
     Injected,      // the failing call's own code
-    MissingSuite,  // 13, A_Err_MISSING_SUITE
-    NoSuiteSet,    // 516: About's suite set could not acquire its suite
-    Damaged,       // 512, PF_Err_INTERNAL_STRUCT_DAMAGED
+    MissingSuite,  // A_Err_MISSING_SUITE
+    NoSuiteSet,    // PF_Err_BAD_CALLBACK_PARAM: About's suite set could not acquire its suite
+    Damaged,       // PF_Err_INTERNAL_STRUCT_DAMAGED
     Unaffected,    // 0: the failure is skipped or its result is not looked at
     Unchecked,     // the failing call's code, or 0 where the entry's result is not looked at
 };
@@ -109,8 +109,8 @@ const std::vector<Row> kExpected = {
     {Stage::CpuRender, HostCall::WorldCopy, Outcome::Injected, true},
     {Stage::CpuRender, HostCall::CheckinLayerPixels, Outcome::Injected, false},
     // GPU device set-up on OpenCL: the device query is not checked (an empty
-    // device record fails the build: 512, the handle still handed over); without
-    // a handle there is nothing to hand over.
+    // device record fails the build: PF_Err_INTERNAL_STRUCT_DAMAGED, the handle
+    // still handed over); without a handle there is nothing to hand over.
     {Stage::GpuSetup, HostCall::AcquireSuite, Outcome::MissingSuite, true},
     {Stage::GpuSetup, HostCall::GetDeviceInfo, Outcome::Damaged, false},
     {Stage::GpuSetup, HostCall::NewHandle, Outcome::Damaged, true},

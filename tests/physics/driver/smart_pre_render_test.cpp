@@ -307,6 +307,46 @@ TEST_F(SmartPreRenderTest, ParameterCheckoutFailureStopsTheWorkButHandsTheRecord
     EXPECT_EQ(session->Deletions(), 1);
 }
 
+TEST_F(SmartPreRenderTest, ARefusalInsideAReplayedFrameDrawsTheFramesBeforeIt) {
+    CommandSettings settings;
+    settings.currentTime = 5;
+    // The 96th checkout is the tenth parameter of the fourth replayed frame: that
+    // frame's settings were half read, and its step must not run.
+    settings.failures.FailNth(HostCall::CheckoutParam, 96, 4321);
+    const CommandResult result = PreRender(settings);
+    EXPECT_EQ(result.err, 4321);
+    EXPECT_TRUE(result.Balanced()) << result.BalanceReport();
+    EXPECT_EQ(result.accounts.ParamCheckouts(), 95);
+    EXPECT_EQ(result.accounts.SuiteAcquisitions("PF Path Query Suite", 1), 1);
+    EXPECT_TRUE(session->LayerCheckouts().empty());
+    EXPECT_EQ(Record().nodePoints, NodePoints(Reference{}.Run(3)));
+    EXPECT_EQ(Record().points.size(), 16u * 16u);
+}
+
+TEST_F(SmartPreRenderTest, TheReaderThrowsARefusalWithNothingLeftCheckedOut) {
+    CommandSettings settings;
+    settings.failures.FailNth(HostCall::CheckoutParam, 2, 4321);
+    std::vector<double> read;
+    const CommandResult result = instance.RunHandler(
+        [&](PF_InData* in_data, PF_OutData*) -> PF_Err {
+            ParamReader reader(in_data);
+            read.push_back(reader.Float(kParamRopeLength, {0, 1, 30}));
+            try {
+                read.push_back(reader.Float(kParamGravity, {0, 1, 30}));
+            } catch (PF_Err err) {
+                // The reader is still usable: the next parameter is read as usual.
+                read.push_back(reader.Float(kParamDamping, {0, 1, 30}));
+                return err;
+            }
+            return PF_Err_NONE;
+        },
+        settings);
+    EXPECT_EQ(result.err, 4321);
+    EXPECT_TRUE(result.Balanced()) << result.BalanceReport();
+    EXPECT_EQ(result.accounts.ParamCheckouts(), 2);
+    EXPECT_EQ(read, (std::vector<double>{630.0, 1.0}));
+}
+
 TEST_F(SmartPreRenderTest, FailureWhileReadingTheLookLeavesTheRecordWithoutLists) {
     CommandSettings settings;
     settings.failures.FailNth(HostCall::CheckoutParam, 1, 1234, std::to_string(kParamRopeColor));
@@ -345,7 +385,7 @@ TEST_F(SmartPreRenderTest, WindAtNinetyDegreesKeepsItsRoundingResidue) {
     const CommandResult result = instance.RunHandler([&](PF_InData* in_data, PF_OutData*) {
         ParamReader reader(in_data);
         ReadFrameSettings(reader, {0, 1, 30}, 1.0f, step);
-        return reader.Error();
+        return PF_Err_NONE;
     });
     ASSERT_EQ(result.err, PF_Err_NONE);
     EXPECT_TRUE(result.Balanced()) << result.BalanceReport();
