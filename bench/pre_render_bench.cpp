@@ -18,6 +18,7 @@
 #include "physics/mask_colliders.h"
 #include "physics/smart_pre_render.h"
 #include "physics/step_rope.h"
+#include "tests/support/step_rope_all_pairs.h"
 
 namespace tarsivel {
 namespace {

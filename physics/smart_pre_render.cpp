@@ -162,6 +162,7 @@ class PreRenderCall {
     RopeStepSettings step_;
     std::vector<MaskCollider> persistent_;
     std::vector<MaskCollider> fresh_;
+    StepScratch scratch_;  // Every step of the call works in it, so it is allocated once.
     std::optional<ScopedSuite<PF_PathQuerySuite1>> query_;
     std::optional<ScopedSuite<PF_PathDataSuite1>> data_;
 };
@@ -213,7 +214,7 @@ void PreRenderCall::PreRoll(const RopeStepSettings& timeZero, double damping) {
     step.collidersEnd = persistent_;
     for (int32_t i = 0; i < count; ++i) {
         step.time = double(i - count) * timing_.frameDuration;
-        StepRope(*rope_, step);
+        StepRope(*rope_, step, scratch_);
     }
 }
 
@@ -241,7 +242,7 @@ void PreRenderCall::Replay() {
         step.time = ReplayTime(t, timing_, in_->time_scale);
         step.collidersStart = persistent_;
         step.collidersEnd = fresh_;
-        StepRope(*rope_, step);
+        StepRope(*rope_, step, scratch_);
         persistent_.swap(fresh_);
         prevA = step.anchorA;
         prevB = step.anchorB;
