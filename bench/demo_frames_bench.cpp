@@ -3,38 +3,18 @@
 // linearly with it.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <memory>
-#include <string>
 
-#include "host/protocol/plugin_library.h"
-#include "host/scenes/frame_renderer.h"
-#include "host/scenes/scene_setup.h"
+#include "bench/demo_scene.h"
 
 namespace tarsivel {
 namespace {
 
-struct Demo {
-    Demo() {
-        std::string error;
-        library = host::PluginLibrary::Load(TARSIVEL_PLUGIN_PATH, error);
-        library->Register();
-        scene = host::ReadScene(std::string(TARSIVEL_EXAMPLES_DIR) + "/demo.json");
-        instance = std::make_unique<host::EffectInstance>(library->EntryPoint(), scene.width,
-                                                          scene.height);
-        instance->Run(PF_Cmd_GLOBAL_SETUP);
-        instance->Run(PF_Cmd_PARAMS_SETUP);
-        std::vector<std::string> warnings;
-        host::ApplyScene(scene, *instance, warnings);
-        renderer = std::make_unique<host::FrameRenderer>(*instance, scene, 8, 1);
-    }
-    std::unique_ptr<host::PluginLibrary> library;
-    host::Scene scene;
-    std::unique_ptr<host::EffectInstance> instance;
-    std::unique_ptr<host::FrameRenderer> renderer;
-};
+using Demo = bench::DemoScene;
 
 Demo& TheDemo() {
-    static Demo demo;
+    static Demo demo(TARSIVEL_PLUGIN_PATH);
     return demo;
 }
 

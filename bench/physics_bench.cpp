@@ -14,6 +14,7 @@
 
 #include "physics/collider_contacts.h"
 #include "physics/step_rope.h"
+#include "tests/support/step_rope_all_pairs.h"
 
 namespace tarsivel {
 namespace {

@@ -18,6 +18,7 @@
 #include "physics/driver/mask_gathering.h"
 #include "physics/driver/smart_pre_render.h"
 #include "physics/step_rope.h"
+#include "tests/support/step_rope_all_pairs.h"
 
 namespace tarsivel {
 namespace {

@@ -157,7 +157,7 @@ double ShareOfB(const RopeParticle& a, const RopeParticle& b, Vec2 onLink) {
 
 // Reflects the normal part of the velocity into the edge by the bounce and lets friction act on
 // the tangential part: static friction holds the node when the push outweighs the slide.
-void BounceAndSlide(RopeParticle& node, Vec2 n, double push, const ContactSettings& settings) {
+void BounceAndSlide(RopeParticle& node, Vec2 n, double push, const RopeStepSettings& settings) {
     const Vec2 v = Difference(Position(node), {node.prevX, node.prevY});
     const double vn = Dot(v, n);
     const double outgoing = vn < 0.0 ? -settings.bounce * vn : vn;
@@ -177,7 +177,7 @@ void BounceAndSlide(RopeParticle& node, Vec2 n, double push, const ContactSettin
 }
 
 void PushNode(RopeParticle& node, StickAnchor& stickAnchor, double share, const Contact& contact,
-              const ContactSettings& settings) {
+              const RopeStepSettings& settings) {
     const double push = share * contact.depth;
     node.x += push * contact.normal.x;
     node.y += push * contact.normal.y;
@@ -194,11 +194,11 @@ void PushNode(RopeParticle& node, StickAnchor& stickAnchor, double share, const 
 
 // Returns whether a node of the link was pushed.
 bool ResolveLinkAgainstEdge(std::size_t k, Rope& rope, const MaskCollider& edge,
-                            const ContactSettings& settings, std::span<StickAnchor> stickAnchors) {
+                            const StepContext& context, std::span<StickAnchor> stickAnchors) {
     RopeParticle& a = rope[k];
     RopeParticle& b = rope[k + 1];
     Contact contact{};
-    if (!FindContact(a, b, edge, settings.contactRadius, contact)) {
+    if (!FindContact(a, b, edge, context.contactRadius, contact)) {
         return false;
     }
     // A pinned node's share is dropped, not handed to the other node.
@@ -206,11 +206,11 @@ bool ResolveLinkAgainstEdge(std::size_t k, Rope& rope, const MaskCollider& edge,
     const double shareA = 1.0 - w;
     bool pushed = false;
     if (!a.pinned && shareA > kSmallestShare) {
-        PushNode(a, stickAnchors[k], shareA, contact, settings);
+        PushNode(a, stickAnchors[k], shareA, contact, context.settings);
         pushed = true;
     }
     if (!b.pinned && w > kSmallestShare) {
-        PushNode(b, stickAnchors[k + 1], w, contact, settings);
+        PushNode(b, stickAnchors[k + 1], w, contact, context.settings);
         pushed = true;
     }
     return pushed;
@@ -222,21 +222,33 @@ SegmentBounds LinkBounds(const RopeParticle& a, const RopeParticle& b) {
 
 }  // namespace
 
+StepContext ContactContext(double contactRadius, double staticFriction, double kineticFriction,
+                           double bounce, double stick) {
+    StepContext context{};
+    context.contactRadius = contactRadius;
+    context.settings.staticFriction = staticFriction;
+    context.settings.kineticFriction = kineticFriction;
+    context.settings.bounce = bounce;
+    context.settings.stick = stick;
+    return context;
+}
+
 void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, double contactRadius,
                              double staticFriction, double kineticFriction, double bounce,
                              double stick, [[maybe_unused]] int32_t segmentCount,
                              std::span<StickAnchor> stickAnchors) {
     assert(segmentCount >= 1 && rope.size() == static_cast<std::size_t>(segmentCount) + 1);
     ResolveColliderContacts(
-        rope, edges, {contactRadius, staticFriction, kineticFriction, bounce, stick}, stickAnchors);
+        rope, edges, ContactContext(contactRadius, staticFriction, kineticFriction, bounce, stick),
+        stickAnchors);
 }
 
 void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges,
-                             const ContactSettings& settings, std::span<StickAnchor> stickAnchors) {
+                             const StepContext& context, std::span<StickAnchor> stickAnchors) {
     // Links are indexed by number: StepRope has checked the lengths once for its whole call.
     assert(stickAnchors.size() == rope.size());
     // A copy of its own, which no write to a node can alias.
-    const ContactSettings local = settings;
+    const StepContext local = context;
     for (std::size_t k = 0; k + 1 < rope.size(); ++k) {
         // A torn link has no contacts; its nodes still collide through their other links.
         if (rope[k].torn) {
@@ -249,13 +261,13 @@ void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges,
 }
 
 void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges,
-                             const ContactSettings& settings, std::span<StickAnchor> stickAnchors,
+                             const StepContext& context, std::span<StickAnchor> stickAnchors,
                              const EdgeBins& bins, IndexSet& candidates, BroadPhaseStats* stats) {
     assert(stickAnchors.size() == rope.size() && candidates.Size() == edges.size());
     if (edges.empty()) {
         return;
     }
-    const ContactSettings local = settings;
+    const StepContext local = context;
     const double paddedRadius = bins.PaddedRadius();
     int64_t tests = 0;
     int64_t pairs = 0;

@@ -7,6 +7,7 @@
 #include "broad_phase.h"
 #include "collider_edge.h"
 #include "rope.h"
+#include "rope_step_settings.h"
 #include "stick_anchor.h"
 #include "vec2.h"
 
@@ -16,16 +17,6 @@ namespace tarsivel {
 // returns their squared distance. Nearly parallel or degenerate pairs (determinant < 1e-8) are
 // measured from p0 first; clamping onto the edge may still move the point along the link.
 double ClosestPointsSegmentSegment(Vec2 p0, Vec2 p1, Vec2 q0, Vec2 q1, Vec2& onLink, Vec2& onEdge);
-
-// The contact pass's inputs besides the rope, the edges and the stick anchors; a step fills them
-// once per call from its settings.
-struct ContactSettings {
-    double contactRadius;  // Half the rope's mean width: links are capsules of this radius.
-    double staticFriction;
-    double kineticFriction;
-    double bounce;
-    double stick;  // > 0: a node's first contact in a frame catches it.
-};
 
 // Pushes every intact link, as a capsule of contactRadius, out of each edge it touches, links in
 // index order and edges in list order, each push applied at once. The push is shared between the
@@ -38,15 +29,20 @@ void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges, do
                              double stick, int32_t segmentCount,
                              std::span<StickAnchor> stickAnchors);
 
-// The same pass, its settings in one record; the form above forwards to it.
+// The context the contact pass reads, for running it outside a step: every other field zero.
+StepContext ContactContext(double contactRadius, double staticFriction, double kineticFriction,
+                           double bounce, double stick);
+
+// The same pass as a step runs it: contactRadius from the context, staticFriction,
+// kineticFriction, bounce and stick from its settings. The form above forwards to it.
 void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges,
-                             const ContactSettings& settings, std::span<StickAnchor> stickAnchors);
+                             const StepContext& context, std::span<StickAnchor> stickAnchors);
 
 // The same pass with the same results, bit for bit, testing only the edges that `bins` (built
 // from `edges` and the contact radius for this substep) cannot rule out. `candidates` is scratch
 // sized for the edge list. Counts its work into `stats` when given.
 void ResolveColliderContacts(Rope& rope, std::span<const MaskCollider> edges,
-                             const ContactSettings& settings, std::span<StickAnchor> stickAnchors,
+                             const StepContext& context, std::span<StickAnchor> stickAnchors,
                              const EdgeBins& bins, IndexSet& candidates,
                              BroadPhaseStats* stats = nullptr);
 

@@ -42,6 +42,21 @@ struct RopeStepSettings {
     double thickness = 0.0;                        // Mean rope width.
 };
 
+// What one step call works with from its start to its end: its settings and the values it derives
+// from them once. Every stage and pass of the step reads this one record.
+struct StepContext {
+    RopeStepSettings settings;
+    double restLength = 0.0;  // ropeLength / segmentCount
+    double dtSub = 0.0;       // frameDuration / substeps
+    // Share of velocity a free node keeps per substep, in [0, 1] when damped.
+    double velocityKeep = 0.0;
+    double contactRadius = 0.0;  // Half the mean width: links are capsules of this radius.
+    double selfCollisionDistance = 0.0;
+    double turbulenceAmplitude = 0.0;
+    double phaseX = 0.0;
+    double phaseY = 0.0;
+};
+
 }  // namespace tarsivel
 
 #endif  // TARSIVEL_PHYSICS_ROPE_STEP_SETTINGS_H

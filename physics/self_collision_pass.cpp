@@ -110,11 +110,177 @@ void NodeBins::Unfile(std::size_t node) {
     cell_[node] = -1;
 }
 
-// A pair can only act while both its offsets are below the collision distance, whatever the
-// rounding (the squares are monotone). So node l looks at the nodes filed within that distance
-// plus both drift allowances of where it gathered; a filed node that drifts further is filed
-// again, and node l gathers again once it has drifted. Nodes before l + 2 are never candidates
-// again, so they leave the grid as l passes them.
+// The binned pass, step by step. A pair can only act while both its offsets are below the
+// collision distance, whatever the rounding (the squares are monotone). So node l looks at the
+// nodes filed within that distance plus both drift allowances of where it gathered; a filed node
+// that drifts further is filed again, and node l gathers again once it has drifted. Nodes before
+// l + 2 are never candidates again, so they leave the grid as l passes them.
+//
+// The candidates: every node filed in a block of cells, gathered for one node and kept for the
+// nodes after it as long as the cells each of them must look at lie inside that block (neighbours
+// along the rope mostly do). Nodes filed again inside the block join it; nodes before l + 2 are
+// skipped, as are nodes gathered for a block but no longer filed in it (a superset is harmless:
+// every candidate is tested exactly).
+struct NodeBins::Pass {
+    // Columns col0 to col1 and rows row0 to row1; empty while col1 < col0.
+    struct Block {
+        int32_t col0;
+        int32_t col1;
+        int32_t row0;
+        int32_t row1;
+
+        bool Holds(int32_t col, int32_t row) const {
+            return col >= col0 && col <= col1 && row >= row0 && row <= row1;
+        }
+    };
+
+    // What the pass knows throughout, and what it has gathered for the node being resolved.
+    struct State {
+        double minDistance;
+        double minDistanceSquared;
+        double reach;  // |minDistance|
+        double drift;  // How far a node may move from where it was filed or gathered.
+        Block block{0, -1, 0, -1};
+        double gatheredX = 0.0;
+        double gatheredY = 0.0;
+        std::size_t highest = 0;  // No candidate lies above it.
+        int64_t tests = 0;
+        int64_t rebins = 0;
+    };
+
+    // Where the candidates walk has got to: the word it is in and that word's members not yet
+    // visited.
+    struct Walk {
+        std::size_t word;
+        uint64_t bits;
+    };
+
+    static int32_t CellOf(const GridLayout& grid, double x, double y) {
+        return grid.Row(y) * grid.columns + grid.Column(x);
+    }
+
+    // Lays a grid over nodes 2 onwards, the first ones node 0 can collide with, and files each of
+    // them; nodes 0 and 1 are never filed.
+    static void FileNodes(NodeBins& bins, const Rope& rope, double cell) {
+        const std::size_t n = rope.size();
+        double minX = rope[2].x;
+        double maxX = minX;
+        double minY = rope[2].y;
+        double maxY = minY;
+        for (std::size_t j = 2; j < n; ++j) {
+            minX = std::min(minX, rope[j].x);
+            maxX = std::max(maxX, rope[j].x);
+            minY = std::min(minY, rope[j].y);
+            maxY = std::max(maxY, rope[j].y);
+        }
+        bins.grid_ = GridLayout::Cover(minX, maxX, minY, maxY, cell, bins.head_.size());
+        const GridLayout& grid = bins.grid_;
+        std::fill(bins.head_.begin(), bins.head_.begin() + grid.Cells(), -1);
+        bins.cell_[0] = -1;
+        bins.cell_[1] = -1;
+        for (std::size_t j = n; j-- > 2;) {
+            bins.File(j, CellOf(grid, rope[j].x, rope[j].y));
+            bins.filedX_[j] = rope[j].x;
+            bins.filedY_[j] = rope[j].y;
+        }
+    }
+
+    // Makes sure the candidates hold every node filed in the cells that `node` must look at.
+    static void Gather(NodeBins& bins, const RopeParticle& node, State& state) {
+        const GridLayout& grid = bins.grid_;
+        state.gatheredX = node.x;
+        state.gatheredY = node.y;
+        const double radius =
+            (state.reach + 2.0 * state.drift) * (1.0 + kBookkeepingAllowance) +
+            kBookkeepingAllowance * (std::abs(node.x) + std::abs(node.y) + state.reach + 1.0);
+        const Block need{grid.Column(node.x - radius), grid.Column(node.x + radius),
+                         grid.Row(node.y - radius), grid.Row(node.y + radius)};
+        if (state.block.Holds(need.col0, need.row0) && state.block.Holds(need.col1, need.row1)) {
+            return;
+        }
+        bins.candidates_.ClearWords(0, state.highest);
+        state.highest = 0;
+        state.block = need;
+        for (int32_t row = need.row0; row <= need.row1; ++row) {
+            for (int32_t col = need.col0; col <= need.col1; ++col) {
+                for (int32_t j = bins.head_[static_cast<std::size_t>(row * grid.columns + col)];
+                     j >= 0; j = bins.next_[static_cast<std::size_t>(j)]) {
+                    const auto u = static_cast<std::size_t>(j);
+                    bins.candidates_.Insert(u);
+                    state.highest = std::max(state.highest, u);
+                }
+            }
+        }
+    }
+
+    // The walk over the candidates from `from` on, in ascending order a word at a time.
+    static Walk WalkFrom(const NodeBins& bins, std::size_t from, const State& state) {
+        const std::size_t word = from >> 6;
+        const uint64_t* words = bins.candidates_.Words();
+        return {word, from <= state.highest ? words[word] & (~uint64_t{0} << (from & 63)) : 0};
+    }
+
+    // The next candidate up to the highest one, read from the set as it is now: members inserted
+    // after the walk's current word are found. False when there is none.
+    static bool NextCandidate(const NodeBins& bins, const State& state, Walk& walk,
+                              std::size_t& j) {
+        const uint64_t* words = bins.candidates_.Words();
+        while (walk.bits == 0) {
+            if (++walk.word > (state.highest >> 6)) {
+                return false;
+            }
+            walk.bits = words[walk.word];
+        }
+        j = (walk.word << 6) + static_cast<std::size_t>(std::countr_zero(walk.bits));
+        walk.bits &= walk.bits - 1;
+        return true;
+    }
+
+    // Files node j again where it is now once a push has moved it beyond the drift allowance; in
+    // the gathered block it joins the candidates.
+    static void RefileIfDrifted(NodeBins& bins, std::size_t j, const RopeParticle& node,
+                                State& state) {
+        if (!DriftedBeyond(node.x, node.y, bins.filedX_[j], bins.filedY_[j], state.drift)) {
+            return;
+        }
+        const GridLayout& grid = bins.grid_;
+        const int32_t col = grid.Column(node.x);
+        const int32_t row = grid.Row(node.y);
+        bins.Unfile(j);
+        bins.File(j, row * grid.columns + col);
+        bins.filedX_[j] = node.x;
+        bins.filedY_[j] = node.y;
+        if (state.block.Holds(col, row)) {
+            bins.candidates_.Insert(j);
+            state.highest = std::max(state.highest, j);
+        }
+        ++state.rebins;
+    }
+
+    // Every pair (l, j) with j from l + 2 on that the candidates hold, in ascending order of j.
+    // When node l's own pushes have moved it beyond the drift allowance it gathers again, and the
+    // walk goes on right after the node just tested.
+    static void ResolvePairsOf(NodeBins& bins, Rope& rope, std::size_t l, State& state) {
+        bins.Unfile(l + 1);
+        RopeParticle& nodeL = rope[l];
+        Gather(bins, nodeL, state);
+        Walk walk = WalkFrom(bins, l + 2, state);
+        std::size_t j = 0;
+        while (NextCandidate(bins, state, walk, j)) {
+            ++state.tests;
+            RopeParticle& nodeJ = rope[j];
+            if (!SeparatePair(nodeL, nodeJ, state.minDistance, state.minDistanceSquared)) {
+                continue;
+            }
+            RefileIfDrifted(bins, j, nodeJ, state);
+            if (DriftedBeyond(nodeL.x, nodeL.y, state.gatheredX, state.gatheredY, state.drift)) {
+                Gather(bins, nodeL, state);
+                walk = WalkFrom(bins, j + 1, state);
+            }
+        }
+    }
+};
+
 void ResolveSelfCollisions(Rope& rope, double minDistance, NodeBins& bins, BroadPhaseStats* stats) {
     const std::size_t n = rope.size();
     const int64_t pairs = n < 3 ? 0 : static_cast<int64_t>((n - 1) * (n - 2) / 2);
@@ -137,135 +303,15 @@ void ResolveSelfCollisions(Rope& rope, double minDistance, NodeBins& bins, Broad
         return;
     }
 
-    const double minDistanceSquared = minDistance * minDistance;
-    const double drift = kDriftShare * reach;
-    double minX = rope[2].x;
-    double maxX = minX;
-    double minY = rope[2].y;
-    double maxY = minY;
-    for (std::size_t j = 2; j < n; ++j) {
-        minX = std::min(minX, rope[j].x);
-        maxX = std::max(maxX, rope[j].x);
-        minY = std::min(minY, rope[j].y);
-        maxY = std::max(maxY, rope[j].y);
-    }
-    bins.grid_ = GridLayout::Cover(minX, maxX, minY, maxY, reach + 2.0 * drift, bins.head_.size());
-    const GridLayout& grid = bins.grid_;
-    auto cellOf = [&grid](double x, double y) {
-        return grid.Row(y) * grid.columns + grid.Column(x);
-    };
-    std::fill(bins.head_.begin(), bins.head_.begin() + grid.Cells(), -1);
-    bins.cell_[0] = -1;
-    bins.cell_[1] = -1;
-    for (std::size_t j = n; j-- > 2;) {
-        bins.File(j, cellOf(rope[j].x, rope[j].y));
-        bins.filedX_[j] = rope[j].x;
-        bins.filedY_[j] = rope[j].y;
-    }
-
-    // The candidates: every node filed in a block of cells, gathered for one node and kept for
-    // the nodes after it as long as the cells each of them must look at lie inside that block
-    // (neighbours along the rope mostly do). Nodes filed again inside the block join it; nodes
-    // before l + 2 are skipped, as are nodes gathered for a block but no longer filed in it (a
-    // superset is harmless: every candidate is tested exactly).
-    IndexSet& candidates = bins.candidates_;
-    candidates.Clear();
-    std::size_t highest = 0;
-    struct Block {
-        int32_t col0;
-        int32_t col1;
-        int32_t row0;
-        int32_t row1;
-    };
-    Block block{0, -1, 0, -1};
-    double gatheredX = 0.0;
-    double gatheredY = 0.0;
-    auto inBlock = [&block](int32_t col, int32_t row) {
-        return col >= block.col0 && col <= block.col1 && row >= block.row0 && row <= block.row1;
-    };
-    // Makes sure the candidates hold every node filed in the cells that `node` must look at.
-    auto gather = [&](const RopeParticle& node) {
-        gatheredX = node.x;
-        gatheredY = node.y;
-        const double radius =
-            (reach + 2.0 * drift) * (1.0 + kBookkeepingAllowance) +
-            kBookkeepingAllowance * (std::abs(node.x) + std::abs(node.y) + reach + 1.0);
-        const Block need{grid.Column(node.x - radius), grid.Column(node.x + radius),
-                         grid.Row(node.y - radius), grid.Row(node.y + radius)};
-        if (inBlock(need.col0, need.row0) && inBlock(need.col1, need.row1)) {
-            return;
-        }
-        candidates.ClearWords(0, highest);
-        highest = 0;
-        block = need;
-        for (int32_t row = need.row0; row <= need.row1; ++row) {
-            for (int32_t col = need.col0; col <= need.col1; ++col) {
-                for (int32_t j = bins.head_[static_cast<std::size_t>(row * grid.columns + col)];
-                     j >= 0; j = bins.next_[static_cast<std::size_t>(j)]) {
-                    const auto u = static_cast<std::size_t>(j);
-                    candidates.Insert(u);
-                    highest = std::max(highest, u);
-                }
-            }
-        }
-    };
-
-    int64_t tests = 0;
-    int64_t rebins = 0;
-    const uint64_t* words = candidates.Words();
+    NodeBins::Pass::State state{minDistance, minDistance * minDistance, reach, kDriftShare * reach};
+    NodeBins::Pass::FileNodes(bins, rope, reach + 2.0 * state.drift);
+    bins.candidates_.Clear();
     for (std::size_t l = 0; l + 2 < n; ++l) {
-        bins.Unfile(l + 1);
-        RopeParticle& nodeL = rope[l];
-        gather(nodeL);
-        // Members from l + 2 to `highest` in ascending order, a word at a time; after a
-        // regather the walk picks up again right after the node just tested.
-        std::size_t from = l + 2;
-        std::size_t word = from >> 6;
-        uint64_t bits = from <= highest ? words[word] & (~uint64_t{0} << (from & 63)) : 0;
-        for (;;) {
-            while (bits == 0) {
-                if (++word > (highest >> 6)) {
-                    break;
-                }
-                bits = words[word];
-            }
-            if (bits == 0) {
-                break;
-            }
-            const std::size_t j = (word << 6) + static_cast<std::size_t>(std::countr_zero(bits));
-            bits &= bits - 1;
-            ++tests;
-            RopeParticle& nodeJ = rope[j];
-            if (!SeparatePair(nodeL, nodeJ, minDistance, minDistanceSquared)) {
-                continue;
-            }
-            if (DriftedBeyond(nodeJ.x, nodeJ.y, bins.filedX_[j], bins.filedY_[j], drift)) {
-                const int32_t col = grid.Column(nodeJ.x);
-                const int32_t row = grid.Row(nodeJ.y);
-                bins.Unfile(j);
-                bins.File(j, row * grid.columns + col);
-                bins.filedX_[j] = nodeJ.x;
-                bins.filedY_[j] = nodeJ.y;
-                if (inBlock(col, row)) {
-                    candidates.Insert(j);
-                    highest = std::max(highest, j);
-                }
-                ++rebins;
-            }
-            if (DriftedBeyond(nodeL.x, nodeL.y, gatheredX, gatheredY, drift)) {
-                gather(nodeL);
-                from = j + 1;
-                word = from >> 6;
-                bits = from <= highest ? words[word] & (~uint64_t{0} << (from & 63)) : 0;
-                if (word > (highest >> 6)) {
-                    break;
-                }
-            }
-        }
+        NodeBins::Pass::ResolvePairsOf(bins, rope, l, state);
     }
     if (stats != nullptr) {
-        stats->selfCollisionTests += tests;
-        stats->selfCollisionRebins += rebins;
+        stats->selfCollisionTests += state.tests;
+        stats->selfCollisionRebins += state.rebins;
     }
 }
 

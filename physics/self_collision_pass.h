@@ -15,12 +15,16 @@ namespace tarsivel {
 // n * n / 2 distance tests for n nodes.
 void ResolveSelfCollisions(Rope& rope, double minDistance);
 
-// Scratch of the binned pass below: the nodes filed in a uniform grid, sized once per step.
+// Scratch of the binned pass below: the nodes filed in a uniform grid, sized for the rope by each
+// step that runs the pass. Every pass files the nodes afresh, so nothing carries from one pass to
+// the next.
 class NodeBins {
   public:
     void Reserve(std::size_t nodeCount);
 
   private:
+    // The binned pass's steps, which work on this storage (self_collision_pass.cpp).
+    struct Pass;
     friend void ResolveSelfCollisions(Rope&, double, NodeBins&, BroadPhaseStats*);
     void File(std::size_t node, int32_t cell);
     void Unfile(std::size_t node);

@@ -28,21 +28,46 @@ double VelocityKeep(double dtSub, double dampingRate) {
     return keep < 0.0 ? 0.0 : keep;
 }
 
+// The one check of a step's inputs; the passes below only assert what it guarantees. Every pass
+// indexes nodes by link number, so a rope of another length would be read and written out of
+// bounds, and without a substep there is no time step.
+void RequireStepSettings(const Rope& rope, const RopeStepSettings& settings) {
+    if (settings.segmentCount < 1) {
+        throw std::invalid_argument("rope: segmentCount must be at least 1");
+    }
+    if (rope.size() != static_cast<std::size_t>(settings.segmentCount) + 1) {
+        throw std::invalid_argument("rope: node count must be segmentCount + 1");
+    }
+    if (settings.substeps < 1) {
+        throw std::invalid_argument("StepRope: substeps must be at least 1");
+    }
+}
+
 }  // namespace
 
-StepDerivedValues DeriveStepValues(const RopeStepSettings& settings) {
-    StepDerivedValues derived{};
-    derived.restLength = settings.ropeLength / static_cast<double>(settings.segmentCount);
-    derived.dtSub = settings.frameDuration / static_cast<double>(settings.substeps);
-    derived.velocityKeep = VelocityKeep(derived.dtSub, settings.dampingRate);
-    derived.contactRadius = 0.5 * settings.thickness;
-    derived.selfCollisionDistance = 0.95 * settings.thickness;
+StepContext MakeStepContext(const RopeStepSettings& settings) {
+    StepContext context{};
+    context.settings = settings;
+    context.restLength = settings.ropeLength / static_cast<double>(settings.segmentCount);
+    context.dtSub = settings.frameDuration / static_cast<double>(settings.substeps);
+    context.velocityKeep = VelocityKeep(context.dtSub, settings.dampingRate);
+    context.contactRadius = 0.5 * settings.thickness;
+    context.selfCollisionDistance = 0.95 * settings.thickness;
     // Turbulence scales with the wind, so without wind there is none.
     const double windSpeed = std::sqrt(LengthSquared({settings.windX, settings.windY}));
-    derived.turbulenceAmplitude = windSpeed * 0.01 * settings.turbulenceAmount;
-    derived.phaseX = settings.time * 5.0;
-    derived.phaseY = settings.time * 4.2;
-    return derived;
+    context.turbulenceAmplitude = windSpeed * 0.01 * settings.turbulenceAmount;
+    context.phaseX = settings.time * 5.0;
+    context.phaseY = settings.time * 4.2;
+    return context;
+}
+
+StepContext BeginStep(Rope& rope, const RopeStepSettings& settings) {
+    RequireStepSettings(rope, settings);
+    const StepContext context = MakeStepContext(settings);
+    // Switching an attachment on or off takes effect from this frame on.
+    rope.front().pinned = settings.attachA;
+    rope.back().pinned = settings.attachB;
+    return context;
 }
 
 double SubstepFraction(int32_t i, int32_t substeps) {
@@ -51,25 +76,6 @@ double SubstepFraction(int32_t i, int32_t substeps) {
 
 // One substep: where the attached ends go, integration, and the edges at the substep's end.
 
-namespace {
-
-// Where the attached ends sit at the start and the end of one substep: the anchors move linearly
-// from their start-of-frame to their end-of-frame positions across the substeps.
-struct AnchorTargets {
-    Vec2 aStart;
-    Vec2 aEnd;
-    Vec2 bStart;
-    Vec2 bEnd;
-};
-
-void PlaceEnd(RopeParticle& node, Vec2 end, Vec2 start) {
-    node.x = end.x;
-    node.y = end.y;
-    node.prevX = start.x;
-    node.prevY = start.y;
-}
-
-// sStart and sEnd are the shares of the frame elapsed at the substep's start and end.
 AnchorTargets InterpolateAnchorTargets(const RopeStepSettings& settings, double sStart,
                                        double sEnd) {
     AnchorTargets targets{};
@@ -80,15 +86,13 @@ AnchorTargets InterpolateAnchorTargets(const RopeStepSettings& settings, double 
     return targets;
 }
 
-// Places each attached end on its substep target, with the history at the substep's start so that
-// the end carries the anchor's own motion as velocity.
-void RepinEnds(Rope& rope, bool attachA, bool attachB, const AnchorTargets& targets) {
-    if (attachA) {
-        PlaceEnd(rope.front(), targets.aEnd, targets.aStart);
-    }
-    if (attachB) {
-        PlaceEnd(rope.back(), targets.bEnd, targets.bStart);
-    }
+namespace {
+
+void PlaceEnd(RopeParticle& node, Vec2 end, Vec2 start) {
+    node.x = end.x;
+    node.y = end.y;
+    node.prevX = start.x;
+    node.prevY = start.y;
 }
 
 void HoldAtStickAnchor(RopeParticle& node, const StickAnchor& stickAnchor) {
@@ -100,18 +104,18 @@ void HoldAtStickAnchor(RopeParticle& node, const StickAnchor& stickAnchor) {
 
 // The horizontal turbulence depends on the node's height and the vertical one on its x, so the
 // field shears the rope rather than shifting it as a whole.
-void Advance(RopeParticle& node, const RopeStepSettings& settings,
-             const StepDerivedValues& derived) {
+void Advance(RopeParticle& node, const StepContext& context) {
+    const RopeStepSettings& settings = context.settings;
     const double x = node.x;
     const double y = node.y;
-    const double vx = (x - node.prevX) * derived.velocityKeep;
-    const double vy = (y - node.prevY) * derived.velocityKeep;
+    const double vx = (x - node.prevX) * context.velocityKeep;
+    const double vy = (y - node.prevY) * context.velocityKeep;
     const double frequency = settings.turbulenceFrequency;
-    const double amplitude = derived.turbulenceAmplitude;
-    const double ax = settings.windX + amplitude * std::sin(y * frequency * 0.01 + derived.phaseX);
+    const double amplitude = context.turbulenceAmplitude;
+    const double ax = settings.windX + amplitude * std::sin(y * frequency * 0.01 + context.phaseX);
     const double ay = settings.gravity + settings.windY +
-                      amplitude * std::cos(x * frequency * 0.01 + derived.phaseY);
-    const double dtSquared = derived.dtSub * derived.dtSub;
+                      amplitude * std::cos(x * frequency * 0.01 + context.phaseY);
+    const double dtSquared = context.dtSub * context.dtSub;
     node.prevX = x;
     node.prevY = y;
     node.x = x + vx + ax * dtSquared;
@@ -120,10 +124,10 @@ void Advance(RopeParticle& node, const RopeStepSettings& settings,
 
 }  // namespace
 
-void IntegrateNodes(Rope& rope, const RopeStepSettings& settings, const StepDerivedValues& derived,
+void IntegrateNodes(Rope& rope, const StepContext& context,
                     std::span<const StickAnchor> stickAnchors) {
     assert(stickAnchors.size() == rope.size());
-    const bool holdCaughtNodes = settings.stick > 0.0;
+    const bool holdCaughtNodes = context.settings.stick > 0.0;
     for (std::size_t j = 0; j < rope.size(); ++j) {
         RopeParticle& node = rope[j];
         if (node.pinned) {
@@ -132,7 +136,7 @@ void IntegrateNodes(Rope& rope, const RopeStepSettings& settings, const StepDeri
         if (holdCaughtNodes && stickAnchors[j].active) {
             HoldAtStickAnchor(node, stickAnchors[j]);
         } else {
-            Advance(node, settings, derived);
+            Advance(node, context);
         }
     }
 }
@@ -158,15 +162,15 @@ constexpr double kShortestCorrectedLink = 1e-9;
 constexpr double kVerticalLinkWidth = 1e-4;
 constexpr double kBucklingNudge = 0.001;
 
-bool TearsAt(double length, const LinkPassSettings& settings) {
+bool TearsAt(double length, const StepContext& context) {
+    const RopeStepSettings& settings = context.settings;
     return settings.tearing && settings.tearThresholdPercent > 0.0 &&
-           length > (settings.tearThresholdPercent / 100.0 + 1.0) * settings.restLength;
+           length > (settings.tearThresholdPercent / 100.0 + 1.0) * context.restLength;
 }
 
-void LetGoOnStrain(double length, const LinkPassSettings& settings, StickAnchor& a,
-                   StickAnchor& b) {
-    const double strain = std::max(0.0, length - settings.restLength) / settings.restLength;
-    if (strain > settings.stick) {
+void LetGoOnStrain(double length, const StepContext& context, StickAnchor& a, StickAnchor& b) {
+    const double strain = std::max(0.0, length - context.restLength) / context.restLength;
+    if (strain > context.settings.stick) {
         a.active = false;
         b.active = false;
     }
@@ -177,8 +181,9 @@ double Weight(const RopeParticle& node, const StickAnchor& stickAnchor) {
 }
 
 // Corrects one intact link, or tears it instead when it is over-stretched.
-void RelaxLink(std::size_t k, Rope& rope, const LinkPassSettings& settings,
+void RelaxLink(std::size_t k, Rope& rope, const StepContext& context,
                std::span<StickAnchor> stickAnchors) {
+    const double restLength = context.restLength;
     RopeParticle& a = rope[k];
     RopeParticle& b = rope[k + 1];
     Vec2 delta = Difference(Position(b), Position(a));
@@ -188,16 +193,16 @@ void RelaxLink(std::size_t k, Rope& rope, const LinkPassSettings& settings,
     }
     // A compressed vertical link would push straight along the line and the rope would stay
     // balanced on it; tilting the correction, alternately per link, lets it buckle sideways.
-    if (d < settings.restLength && std::abs(delta.x) < kVerticalLinkWidth) {
+    if (d < restLength && std::abs(delta.x) < kVerticalLinkWidth) {
         delta.x += k % 2 == 0 ? kBucklingNudge : -kBucklingNudge;
         d = std::sqrt(LengthSquared(delta));
     }
-    if (TearsAt(d, settings)) {
+    if (TearsAt(d, context)) {
         a.torn = true;
         return;
     }
-    if (settings.stick > 0.0) {
-        LetGoOnStrain(d, settings, stickAnchors[k], stickAnchors[k + 1]);
+    if (context.settings.stick > 0.0) {
+        LetGoOnStrain(d, context, stickAnchors[k], stickAnchors[k + 1]);
     }
     const double weightA = Weight(a, stickAnchors[k]);
     const double weightB = Weight(b, stickAnchors[k + 1]);
@@ -205,7 +210,7 @@ void RelaxLink(std::size_t k, Rope& rope, const LinkPassSettings& settings,
         return;
     }
     // Positions only: leaving the histories alone turns every correction into velocity too.
-    const double c = (d - settings.restLength) / d * settings.stiffness / (weightA + weightB);
+    const double c = (d - restLength) / d * context.settings.stiffness / (weightA + weightB);
     if (weightA == 1.0) {
         a.x += c * delta.x;
         a.y += c * delta.y;
@@ -218,117 +223,56 @@ void RelaxLink(std::size_t k, Rope& rope, const LinkPassSettings& settings,
 
 }  // namespace
 
-void RelaxLinks(Rope& rope, const LinkPassSettings& settings, std::span<StickAnchor> stickAnchors) {
+void RelaxLinks(Rope& rope, const StepContext& context, std::span<StickAnchor> stickAnchors) {
     assert(stickAnchors.size() == rope.size());
     for (std::size_t k = 0; k + 1 < rope.size(); ++k) {
         if (!rope[k].torn) {
-            RelaxLink(k, rope, settings, stickAnchors);
+            RelaxLink(k, rope, context, stickAnchors);
         }
     }
 }
 
-// The step: one check, then every substep's stages and relaxation iterations.
+void RepinEnds(Rope& rope, bool attachA, bool attachB, const AnchorTargets& targets) {
+    if (attachA) {
+        PlaceEnd(rope.front(), targets.aEnd, targets.aStart);
+    }
+    if (attachB) {
+        PlaceEnd(rope.back(), targets.bEnd, targets.bStart);
+    }
+}
+
+// The step: its set-up, then every substep's stages and relaxation iterations.
 
 namespace {
 
-constexpr int kRelaxationIterations = 10;
-
-// The one check of a step's inputs; the passes below only assert what it guarantees. Every pass
-// indexes nodes by link number, so a rope of another length would be read and written out of
-// bounds, and without a substep there is no time step.
-void RequireStepSettings(const Rope& rope, const RopeStepSettings& settings) {
-    if (settings.segmentCount < 1) {
-        throw std::invalid_argument("rope: segmentCount must be at least 1");
-    }
-    if (rope.size() != static_cast<std::size_t>(settings.segmentCount) + 1) {
-        throw std::invalid_argument("rope: node count must be segmentCount + 1");
-    }
-    if (settings.substeps < 1) {
-        throw std::invalid_argument("StepRope: substeps must be at least 1");
-    }
-}
-
-// Switching an attachment on or off takes effect from this frame on.
-void WriteAttachmentFlags(Rope& rope, bool attachA, bool attachB) {
-    rope.front().pinned = attachA;
-    rope.back().pinned = attachB;
-}
-
-// The scratch of the broad phase, sized once per call for the rope and the edge count.
-struct BroadPhase {
-    EdgeBins edgeBins;
-    IndexSet edgeCandidates;
-    NodeBins nodeBins;
-    BroadPhaseStats* stats;
-};
-
-// What every relaxation iteration of one call works with, fixed for the call.
-struct Relaxation {
-    const RopeStepSettings& settings;
-    LinkPassSettings links;
-    double selfCollisionDistance;
-    ContactSettings contacts;
-    std::span<StickAnchor> stickAnchors;
-    BroadPhase* broadPhase;  // Null: every pair is tested.
-};
-
-Relaxation RelaxationFor(const RopeStepSettings& settings, const StepDerivedValues& derived,
-                         std::span<StickAnchor> stickAnchors, BroadPhase* broadPhase) {
-    return {settings,
-            {derived.restLength, settings.stiffness, settings.tearing,
-             settings.tearThresholdPercent, settings.stick},
-            derived.selfCollisionDistance,
-            {derived.contactRadius, settings.staticFriction, settings.kineticFriction,
-             settings.bounce, settings.stick},
-            stickAnchors,
-            broadPhase};
-}
-
-void Relax(Rope& rope, const Relaxation& relaxation, std::span<const MaskCollider> edges,
-           const AnchorTargets& targets) {
-    const RopeStepSettings& settings = relaxation.settings;
-    BroadPhase* broadPhase = relaxation.broadPhase;
+void Relax(Rope& rope, const StepContext& context, StepScratch& scratch,
+           const AnchorTargets& targets, BroadPhaseStats* stats) {
+    const RopeStepSettings& settings = context.settings;
     for (int iteration = 0; iteration < kRelaxationIterations; ++iteration) {
-        RelaxLinks(rope, relaxation.links, relaxation.stickAnchors);
+        RelaxLinks(rope, context, scratch.stickAnchors);
         if (settings.selfCollision) {
-            if (broadPhase != nullptr) {
-                ResolveSelfCollisions(rope, relaxation.selfCollisionDistance, broadPhase->nodeBins,
-                                      broadPhase->stats);
-            } else {
-                ResolveSelfCollisions(rope, relaxation.selfCollisionDistance);
-            }
+            ResolveSelfCollisions(rope, context.selfCollisionDistance, scratch.nodeBins, stats);
         }
-        if (broadPhase != nullptr) {
-            ResolveColliderContacts(rope, edges, relaxation.contacts, relaxation.stickAnchors,
-                                    broadPhase->edgeBins, broadPhase->edgeCandidates,
-                                    broadPhase->stats);
-        } else {
-            ResolveColliderContacts(rope, edges, relaxation.contacts, relaxation.stickAnchors);
-        }
+        ResolveColliderContacts(rope, scratch.edges, context, scratch.stickAnchors,
+                                scratch.edgeBins, scratch.edgeCandidates, stats);
         // Ends go last, so during an iteration an attached end still sits where the previous
         // iteration (or substep) left it.
         RepinEnds(rope, settings.attachA, settings.attachB, targets);
     }
 }
 
-// Without a broad phase every pair is tested: the all-pairs loops that the broad phase must match
-// bit for bit.
-void Step(Rope& rope, const RopeStepSettings& settings, BroadPhase* broadPhase) {
-    RequireStepSettings(rope, settings);
-    const StepDerivedValues derived = DeriveStepValues(settings);
-    WriteAttachmentFlags(rope, settings.attachA, settings.attachB);
+void Step(Rope& rope, const RopeStepSettings& settings, StepScratch& scratch,
+          BroadPhaseStats* stats) {
+    const StepContext context = BeginStep(rope, settings);
 
-    // The only allocations of a step: every frame starts with no node caught, and one edge buffer
-    // serves all substeps.
-    std::vector<StickAnchor> stickAnchors(rope.size(), StickAnchor{0.0, 0.0, false});
-    std::vector<MaskCollider> edges(settings.collidersEnd.size());
-    const Relaxation relaxation = RelaxationFor(settings, derived, stickAnchors, broadPhase);
-    if (broadPhase != nullptr) {
-        broadPhase->edgeBins.Reserve(edges.size());
-        broadPhase->edgeCandidates.Reset(edges.size());
-        if (settings.selfCollision) {
-            broadPhase->nodeBins.Reserve(rope.size());
-        }
+    // Every frame starts with no node caught, and one edge buffer serves all substeps. The
+    // scratch's storage is reused; its contents are reset here as fresh storage would be.
+    scratch.stickAnchors.assign(rope.size(), StickAnchor{0.0, 0.0, false});
+    scratch.edges.assign(settings.collidersEnd.size(), MaskCollider{});
+    scratch.edgeBins.Reserve(scratch.edges.size());
+    scratch.edgeCandidates.Reset(scratch.edges.size());
+    if (settings.selfCollision) {
+        scratch.nodeBins.Reserve(rope.size());
     }
 
     const int32_t substeps = settings.substeps;
@@ -336,30 +280,28 @@ void Step(Rope& rope, const RopeStepSettings& settings, BroadPhase* broadPhase) 
         const double sStart = SubstepFraction(i, substeps);
         const double sEnd = SubstepFraction(i + 1, substeps);
         const AnchorTargets targets = InterpolateAnchorTargets(settings, sStart, sEnd);
-        IntegrateNodes(rope, settings, derived, stickAnchors);
-        InterpolateSubstepEdges(settings.collidersStart, settings.collidersEnd, sEnd, edges);
-        if (broadPhase != nullptr) {
-            broadPhase->edgeBins.Build(edges, derived.contactRadius);
-        }
-        Relax(rope, relaxation, edges, targets);
+        IntegrateNodes(rope, context, scratch.stickAnchors);
+        InterpolateSubstepEdges(settings.collidersStart, settings.collidersEnd, sEnd,
+                                scratch.edges);
+        scratch.edgeBins.Build(scratch.edges, context.contactRadius);
+        Relax(rope, context, scratch, targets, stats);
     }
 }
 
 }  // namespace
 
 void StepRope(Rope& rope, const RopeStepSettings& settings) {
-    BroadPhase broadPhase{};
-    Step(rope, settings, &broadPhase);
+    StepScratch scratch;
+    Step(rope, settings, scratch, nullptr);
+}
+
+void StepRope(Rope& rope, const RopeStepSettings& settings, StepScratch& scratch) {
+    Step(rope, settings, scratch, nullptr);
 }
 
 void StepRope(Rope& rope, const RopeStepSettings& settings, BroadPhaseStats& stats) {
-    BroadPhase broadPhase{};
-    broadPhase.stats = &stats;
-    Step(rope, settings, &broadPhase);
-}
-
-void StepRopeAllPairs(Rope& rope, const RopeStepSettings& settings) {
-    Step(rope, settings, nullptr);
+    StepScratch scratch;
+    Step(rope, settings, scratch, &stats);
 }
 
 }  // namespace tarsivel

@@ -3,8 +3,8 @@
 
 namespace tarsivel {
 
-// Where a collider caught a node. One per node, created inactive by every step call and dropped at
-// its end, so a node stays caught for at most one frame.
+// Where a collider caught a node. One per node, all made inactive and zeroed by every step call
+// before its first substep, so a node stays caught for at most one frame.
 struct StickAnchor {
     double x;
     double y;

@@ -170,6 +170,7 @@ class PreRenderCall {
     double timeZeroDamping_ = 0.0;
     std::vector<MaskCollider> persistent_;
     std::vector<MaskCollider> fresh_;
+    StepScratch scratch_;  // Every step of the call works in it, so it is allocated once.
     std::optional<ScopedSuite<PF_PathQuerySuite1>> query_;
     std::optional<ScopedSuite<PF_PathDataSuite1>> data_;
 };
@@ -228,7 +229,7 @@ void PreRenderCall::PreRoll(const RopeStepSettings& timeZero, double damping) {
     step.collidersEnd = persistent_;
     for (int32_t i = 0; i < count; ++i) {
         step.time = double(i - count) * timing_.frameDuration;
-        StepRope(*rope_, step);
+        StepRope(*rope_, step, scratch_);
     }
 }
 
@@ -253,7 +254,7 @@ void PreRenderCall::Replay() {
         step.time = ReplayTime(t, timing_, in_->time_scale);
         step.collidersStart = persistent_;
         step.collidersEnd = fresh_;
-        StepRope(*rope_, step);
+        StepRope(*rope_, step, scratch_);
         persistent_.swap(fresh_);
         prevA = step.anchorA;
         prevB = step.anchorB;

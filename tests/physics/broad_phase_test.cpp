@@ -18,6 +18,7 @@
 #include "physics/collider_contacts.h"
 #include "physics/self_collision_pass.h"
 #include "tests/physics/rope_test_support.h"
+#include "tests/support/step_rope_all_pairs.h"
 
 namespace tarsivel {
 namespace {
@@ -165,8 +166,8 @@ void ExpectSameContactPass(const Rope& start, const std::vector<MaskCollider>& e
     // Two passes, so the second starts from pushed nodes and caught anchors.
     for (int pass = 0; pass < 2; ++pass) {
         ResolveColliderContacts(plain, edges, radius, 0.3, 0.4, 0.5, stick, segments, plainAnchors);
-        ResolveColliderContacts(binned, edges, {radius, 0.3, 0.4, 0.5, stick}, binnedAnchors, bins,
-                                candidates, &stats);
+        ResolveColliderContacts(binned, edges, ContactContext(radius, 0.3, 0.4, 0.5, stick),
+                                binnedAnchors, bins, candidates, &stats);
     }
     ASSERT_TRUE(SameBits(plain, binned));
     ASSERT_TRUE(SameAnchorBits(plainAnchors, binnedAnchors));

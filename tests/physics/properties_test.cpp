@@ -100,13 +100,13 @@ TEST(StepProperties, NoPassButRepinningMovesAPinnedNode) {
     settings.stick = 0.3;
     settings.windX = 50.0;
     settings.turbulenceAmount = 100.0;
-    const StepDerivedValues derived = DeriveStepValues(settings);
+    const StepContext context = MakeStepContext(settings);
     for (int trial = 0; trial < 200; ++trial) {
         Rope rope = CrowdedRope(random);
         const Rope start = rope;
         std::vector<StickAnchor> anchors(rope.size(), StickAnchor{1.0, 1.0, trial % 2 == 0});
-        IntegrateNodes(rope, settings, derived, anchors);
-        RelaxLinks(rope, {2.5, 1.0, false, 0.0, 0.3}, anchors);
+        IntegrateNodes(rope, context, anchors);
+        RelaxLinks(rope, physics_test::LinkContext(2.5, 1.0, false, 0.0, 0.3), anchors);
         ResolveSelfCollisions(rope, 7.0);
         ResolveColliderContacts(rope, edges, 4.0, 0.5, 0.5, 1.0, 0.3, 11, anchors);
         EXPECT_TRUE(SameBits(rope.front(), start.front()));
@@ -119,7 +119,7 @@ TEST(StepProperties, AStickAnchorHoldsOnlyItsOwnNode) {
     std::bernoulli_distribution caught(0.4);
     RopeStepSettings settings = DriverSettings(11, 30.0);
     settings.stick = 0.5;
-    const StepDerivedValues derived = DeriveStepValues(settings);
+    const StepContext context = MakeStepContext(settings);
     for (int trial = 0; trial < 50; ++trial) {
         Rope rope = CrowdedRope(random);
         Rope free = rope;
@@ -127,8 +127,8 @@ TEST(StepProperties, AStickAnchorHoldsOnlyItsOwnNode) {
         for (std::size_t j = 0; j < anchors.size(); ++j) {
             anchors[j] = {static_cast<double>(j), -1.0, caught(random)};
         }
-        IntegrateNodes(rope, settings, derived, anchors);
-        IntegrateNodes(free, settings, derived, physics_test::FreeAnchors(free));
+        IntegrateNodes(rope, context, anchors);
+        IntegrateNodes(free, context, physics_test::FreeAnchors(free));
         for (std::size_t j = 1; j + 1 < rope.size(); ++j) {
             const RopeParticle held{
                 static_cast<double>(j), -1.0, static_cast<double>(j), -1.0, false, false};

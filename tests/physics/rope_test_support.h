@@ -25,6 +25,18 @@ inline RopeStepSettings DriverSettings(int32_t segmentCount, double ropeLength) 
     return settings;
 }
 
+// A context for running the link pass on its own.
+inline StepContext LinkContext(double restLength, double stiffness = 1.0, bool tearing = false,
+                               double tearThresholdPercent = 0.0, double stick = 0.0) {
+    StepContext context{};
+    context.restLength = restLength;
+    context.settings.stiffness = stiffness;
+    context.settings.tearing = tearing;
+    context.settings.tearThresholdPercent = tearThresholdPercent;
+    context.settings.stick = stick;
+    return context;
+}
+
 inline RopeParticle NodeAt(double x, double y, bool pinned = false) {
     return {x, y, x, y, pinned, false};
 }

@@ -3,16 +3,19 @@
 #include <cmath>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "physics/collider_contacts.h"
 #include "physics/step_rope.h"
 #include "tests/physics/rope_test_support.h"
+#include "tests/support/step_rope_all_pairs.h"
 
 namespace tarsivel {
 namespace {
 
 using physics_test::DriverSettings;
 using physics_test::FreeAnchors;
+using physics_test::LinkContext;
 using physics_test::NodeAt;
 using physics_test::SameBits;
 
@@ -21,12 +24,12 @@ constexpr double kDtSquared = 1.0 / (240.0 * 240.0);  // 8 substeps at 30 fps.
 
 TEST(StepRope, DampingRemovesAtMostAllVelocityAndStaysBounded) {
     RopeStepSettings settings = DriverSettings(16, 630.0);
-    EXPECT_NEAR(DeriveStepValues(settings).velocityKeep, 0.9958333333333333, 1e-15);
+    EXPECT_NEAR(MakeStepContext(settings).velocityKeep, 0.9958333333333333, 1e-15);
     settings.dampingRate = 100.0;
     settings.substeps = 4;  // dtSub x rate = 0.83: as is.
-    EXPECT_NEAR(DeriveStepValues(settings).velocityKeep, 1.0 / 6.0, 1e-12);
+    EXPECT_NEAR(MakeStepContext(settings).velocityKeep, 1.0 / 6.0, 1e-12);
     settings.substeps = 1;  // 3.33 would give -2.33 and a rope that diverges within 60 frames.
-    EXPECT_EQ(DeriveStepValues(settings).velocityKeep, 0.0);
+    EXPECT_EQ(MakeStepContext(settings).velocityKeep, 0.0);
     settings.attachA = settings.attachB = true;
     settings.prevAnchorB = settings.anchorB = {300, 0};
     Rope rope = BuildRope({0, 0}, {300, 0}, true, true, 16, 630.0);
@@ -41,7 +44,7 @@ TEST(StepRope, DampingRemovesAtMostAllVelocityAndStaysBounded) {
 TEST(Integration, FreeNodeAtRestFallsGravityTimesSubstepSquared) {
     const RopeStepSettings settings = DriverSettings(1, 10.0);
     Rope rope{NodeAt(3, 0), NodeAt(0, 0, true)};
-    IntegrateNodes(rope, settings, DeriveStepValues(settings), FreeAnchors(rope));
+    IntegrateNodes(rope, MakeStepContext(settings), FreeAnchors(rope));
     EXPECT_EQ(rope[0].x, 3.0);
     EXPECT_NEAR(rope[0].y, 0.0347222222222222, 1e-15);
     EXPECT_EQ(rope[0].prevY, 0.0);
@@ -53,14 +56,14 @@ TEST(Integration, TurbulenceScalesWithWindAndShearsByPosition) {
     settings.gravity = 0.0;
     settings.turbulenceAmount = 100.0;
     settings.turbulenceFrequency = 1.0;
-    EXPECT_EQ(DeriveStepValues(settings).turbulenceAmplitude, 0.0);  // No wind, no turbulence.
+    EXPECT_EQ(MakeStepContext(settings).turbulenceAmplitude, 0.0);  // No wind, no turbulence.
     settings.windX = 60.0;
     settings.windY = 80.0;
-    EXPECT_DOUBLE_EQ(DeriveStepValues(settings).turbulenceAmplitude, 100.0);
+    EXPECT_DOUBLE_EQ(MakeStepContext(settings).turbulenceAmplitude, 100.0);
 
     // Sideways push follows the node's y, vertical push its x.
     Rope rope{NodeAt(0, 50 * kPi), NodeAt(100 * kPi, 0)};
-    IntegrateNodes(rope, settings, DeriveStepValues(settings), FreeAnchors(rope));
+    IntegrateNodes(rope, MakeStepContext(settings), FreeAnchors(rope));
     EXPECT_NEAR(rope[0].x, 160 * kDtSquared, 1e-15);
     EXPECT_NEAR(rope[0].y - 50 * kPi, 180 * kDtSquared, 1e-13);
     EXPECT_NEAR(rope[1].x - 100 * kPi, 60 * kDtSquared, 1e-13);
@@ -68,7 +71,7 @@ TEST(Integration, TurbulenceScalesWithWindAndShearsByPosition) {
 
     settings.time = 0.1;  // Phase x = 0.5.
     rope = {NodeAt(0, 0), NodeAt(0, 0)};
-    IntegrateNodes(rope, settings, DeriveStepValues(settings), FreeAnchors(rope));
+    IntegrateNodes(rope, MakeStepContext(settings), FreeAnchors(rope));
     EXPECT_NEAR(rope[0].x, (60 + 100 * std::sin(0.5)) * kDtSquared, 1e-15);
 }
 
@@ -131,6 +134,10 @@ TEST(StepRope, EveryFormRejectsRopesAndSettingsThatDoNotMatch) {
     const auto steps = {
         +[](Rope& r, const RopeStepSettings& s, BroadPhaseStats&) { StepRope(r, s); },
         +[](Rope& r, const RopeStepSettings& s, BroadPhaseStats& st) { StepRope(r, s, st); },
+        +[](Rope& r, const RopeStepSettings& s, BroadPhaseStats&) {
+            StepScratch scratch;
+            StepRope(r, s, scratch);
+        },
         +[](Rope& r, const RopeStepSettings& s, BroadPhaseStats&) { StepRopeAllPairs(r, s); }};
     for (const auto step : steps) {
         for (const auto& [segments, substeps] :
@@ -144,6 +151,120 @@ TEST(StepRope, EveryFormRejectsRopesAndSettingsThatDoNotMatch) {
     }
 }
 
+// A busy frame: a rope whose ends move apart falls onto a floor of 24 edges that rises during the
+// frame, with stick, bounce, friction, self-collision and tearing (held nodes let a link or two
+// tear within 40 frames). Every seventh frame the floor
+// gains an edge, so its lists cannot be paired; every fifth frame self-collision is off.
+class BusyScene {
+  public:
+    explicit BusyScene(int32_t segments)
+        : rope_(BuildRope({0, 0}, {250, 0}, true, true, segments, 400.0)),
+          settings_(DriverSettings(segments, 400.0)) {
+        settings_.attachA = settings_.attachB = settings_.tearing = true;
+        settings_.tearThresholdPercent = 80.0;
+        settings_.staticFriction = 0.3;
+        settings_.kineticFriction = 0.2;
+        settings_.bounce = 0.4;
+        settings_.stick = 0.5;
+        settings_.windX = 150.0;
+        settings_.turbulenceAmount = 50.0;
+        settings_.turbulenceFrequency = 2.0;
+        settings_.anchorA = {0, 0};
+        settings_.anchorB = {250, 0};
+    }
+
+    const Rope& StartRope() const { return rope_; }
+
+    // The settings of frame `frame`, whose edge lists this object holds until the next call.
+    const RopeStepSettings& Frame(int frame) {
+        const auto floorAt = [](int f, int pieces) {
+            std::vector<MaskCollider> floor;
+            for (int i = 0; i < pieces; ++i) {
+                const double x0 = -60.0 + 400.0 * i / pieces;
+                const double x1 = -60.0 + 400.0 * (i + 1) / pieces;
+                floor.push_back({x0, 70.0 + 6.0 * std::sin(i) - 0.5 * f, x1,
+                                 70.0 + 6.0 * std::sin(i + 1) - 0.5 * f});
+            }
+            return floor;
+        };
+        start_ = floorAt(frame, 24);
+        end_ = floorAt(frame + 1, frame % 7 == 6 ? 25 : 24);
+        settings_.prevAnchorA = settings_.anchorA;
+        settings_.prevAnchorB = settings_.anchorB;
+        settings_.anchorA.x -= 2.0;
+        settings_.anchorB.x += 1.5;
+        settings_.selfCollision = frame % 5 != 4;
+        settings_.time = frame / 30.0;
+        settings_.collidersStart = start_;
+        settings_.collidersEnd = end_;
+        return settings_;
+    }
+
+  private:
+    Rope rope_;
+    RopeStepSettings settings_;
+    std::vector<MaskCollider> start_;
+    std::vector<MaskCollider> end_;
+};
+
+bool AnyCaught(const StepScratch& scratch) {
+    for (const StickAnchor& anchor : scratch.stickAnchors) {
+        if (anchor.active) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// One scratch for every step, also across ropes of other lengths (60 links bins the nodes for
+// self-collision, 12 does not) and edge lists of other lengths, against a fresh one each call.
+TEST(StepScratch, OneScratchForEveryStepGivesThePlainStepsBits) {
+    StepScratch scratch;
+    bool caughtAtTheEnd = false;
+    for (const int32_t segments : {60, 12, 60}) {
+        BusyScene scene(segments);
+        Rope plain = scene.StartRope();
+        Rope reused = plain;
+        for (int frame = 0; frame < 40; ++frame) {
+            const RopeStepSettings& settings = scene.Frame(frame);
+            StepRope(plain, settings);
+            StepRope(reused, settings, scratch);
+            ASSERT_TRUE(SameBits(plain, reused)) << segments << " links, frame " << frame;
+            caughtAtTheEnd = caughtAtTheEnd || AnyCaught(scratch);
+        }
+    }
+    EXPECT_TRUE(caughtAtTheEnd);  // Later steps really started from a scratch with caught nodes.
+}
+
+// Whatever a scratch holds when a step begins, the step behaves as with a fresh one: nodes caught
+// by the last step, and even garbage in every list, are reset before the first substep.
+TEST(StepScratch, AReusedScratchStartsLikeAFreshOne) {
+    BusyScene scene(60);
+    Rope rope = scene.StartRope();
+    StepScratch scratch;
+    int frame = 0;
+    for (; frame < 30 && !AnyCaught(scratch); ++frame) {
+        StepRope(rope, scene.Frame(frame), scratch);
+    }
+    ASSERT_TRUE(AnyCaught(scratch)) << "no node was caught at the end of a step";
+    const RopeStepSettings& settings = scene.Frame(frame);
+    Rope fresh = rope;
+    StepRope(fresh, settings);
+
+    Rope afterCaught = rope;
+    StepRope(afterCaught, settings, scratch);
+    EXPECT_TRUE(SameBits(afterCaught, fresh));
+
+    for (StickAnchor& anchor : scratch.stickAnchors) {
+        anchor = {rope[0].x, rope[0].y, true};
+    }
+    scratch.stickAnchors.resize(rope.size() + 7, StickAnchor{1.0, 2.0, true});
+    scratch.edges.assign(3, MaskCollider{0.0, 50.0, 400.0, 50.0});
+    Rope afterGarbage = rope;
+    StepRope(afterGarbage, settings, scratch);
+    EXPECT_TRUE(SameBits(afterGarbage, fresh));
+}
+
 // The passes trust what StepRope has checked; debug builds still stop on a mismatch. Each call
 // here stays in bounds in a release build, where it simply runs.
 TEST(StepPassesDeathTest, AssertMatchingListsInDebugBuilds) {
@@ -151,54 +272,49 @@ TEST(StepPassesDeathTest, AssertMatchingListsInDebugBuilds) {
     Rope rope = BuildRope({0, 0}, {0, 0}, true, false, 4, 100.0);
     std::vector<StickAnchor> anchors(6, StickAnchor{});
     EXPECT_DEBUG_DEATH(ResolveColliderContacts(rope, {}, 5, 0, 0, 0, 0, 4, anchors), "Assertion");
-    EXPECT_DEBUG_DEATH(IntegrateNodes(rope, settings, DeriveStepValues(settings), anchors),
-                       "Assertion");
+    EXPECT_DEBUG_DEATH(IntegrateNodes(rope, MakeStepContext(settings), anchors), "Assertion");
     std::vector<MaskCollider> edges(2);
     EXPECT_DEBUG_DEATH(InterpolateSubstepEdges({}, std::vector<MaskCollider>(1), 0.5, edges),
                        "Assertion");
 }
 
-LinkPassSettings Links(double restLength, double stiffness = 1.0) {
-    return {restLength, stiffness, false, 0.0, 0.0};
-}
-
-void Relax(Rope& rope, const LinkPassSettings& settings) {
+void Relax(Rope& rope, const StepContext& context) {
     std::vector<StickAnchor> anchors = FreeAnchors(rope);
-    RelaxLinks(rope, settings, anchors);
+    RelaxLinks(rope, context, anchors);
 }
 
 TEST(LinkPass, SplitsTheErrorOrGivesItAllToTheFreeEnd) {
     Rope rope{NodeAt(0, 0), NodeAt(0, 12)};
-    Relax(rope, Links(10));
+    Relax(rope, LinkContext(10));
     EXPECT_DOUBLE_EQ(rope[0].y, 1.0);
     EXPECT_DOUBLE_EQ(rope[1].y, 11.0);
     EXPECT_EQ(rope[0].prevY, 0.0);  // Histories stay, so the correction is also velocity.
 
     rope = {NodeAt(0, 0, true), NodeAt(0, 12)};
-    Relax(rope, Links(10));
+    Relax(rope, LinkContext(10));
     EXPECT_EQ(rope[0].y, 0.0);
     EXPECT_DOUBLE_EQ(rope[1].y, 10.0);
 
     rope = {NodeAt(0, 0), NodeAt(0, 12)};
-    Relax(rope, Links(10, 0.001));  // "Elasticity" 1 still pulls, weakly.
+    Relax(rope, LinkContext(10, 0.001));  // "Elasticity" 1 still pulls, weakly.
     EXPECT_NEAR(rope[0].y, 0.001, 1e-15);
 }
 
 TEST(LinkPass, CompressedVerticalLinksBuckleToAlternatingSides) {
     Rope rope{NodeAt(0, 0), NodeAt(0, 5), NodeAt(0, 10)};
-    Relax(rope, Links(10));
+    Relax(rope, LinkContext(10));
     EXPECT_LT(rope[0].x, 0.0);
     EXPECT_GT(rope[1].x, 0.0);
     EXPECT_LT(rope[2].x, 0.0);
 
     rope = {NodeAt(0, 0), NodeAt(0, 5), NodeAt(0, 10)};
     rope[0].torn = true;  // Link 1 alone, with the odd nudge.
-    Relax(rope, Links(10));
+    Relax(rope, LinkContext(10));
     EXPECT_GT(rope[1].x, 0.0);
     EXPECT_LT(rope[2].x, 0.0);
 
     rope = {NodeAt(0, 0), NodeAt(0, 15)};  // Stretched: no nudge.
-    Relax(rope, Links(10));
+    Relax(rope, LinkContext(10));
     EXPECT_EQ(rope[0].x, 0.0);
     EXPECT_EQ(rope[1].x, 0.0);
 }
@@ -213,14 +329,14 @@ TEST(LinkPass, TearsOnlyBeyondAPositiveThreshold) {
     for (const Case c : {Case{true, 0.0, 30.0, false}, Case{false, 100.0, 30.0, false},
                          Case{true, 100.0, 20.0, false}, Case{true, 100.0, 20.001, true}}) {
         Rope rope{NodeAt(0, 0), NodeAt(c.length, 0)};
-        Relax(rope, {10.0, 1.0, c.tearing, c.threshold, 0.0});
+        Relax(rope, LinkContext(10.0, 1.0, c.tearing, c.threshold));
         EXPECT_EQ(rope[0].torn, c.torn) << c.threshold << " " << c.length;
         EXPECT_DOUBLE_EQ(rope[1].x, c.torn ? c.length : (c.length + 10.0) / 2.0);
     }
 }
 
 TEST(LinkPass, TearsInIndexOrderSeeingEarlierCorrections) {
-    const LinkPassSettings tearing{10.0, 1.0, true, 100.0, 0.0};
+    const StepContext tearing = LinkContext(10.0, 1.0, true, 100.0);
     Rope rope{NodeAt(0, 0, true), NodeAt(25, 0), NodeAt(50, 0), NodeAt(75, 0, true)};
     Relax(rope, tearing);
     EXPECT_TRUE(rope[0].torn && rope[1].torn && rope[2].torn);
@@ -235,7 +351,7 @@ TEST(LinkPass, TearsInIndexOrderSeeingEarlierCorrections) {
 }
 
 TEST(LinkPass, CaughtNodesHoldUntilStrainExceedsStick) {
-    const LinkPassSettings sticky{10.0, 1.0, false, 0.0, 0.5};
+    const StepContext sticky = LinkContext(10.0, 1.0, false, 0.0, 0.5);
     Rope rope{NodeAt(0, 0), NodeAt(14, 0)};  // Strain 0.4: both stay caught and unmoved.
     std::vector<StickAnchor> anchors(2, StickAnchor{0, 0, true});
     RelaxLinks(rope, sticky, anchors);
@@ -257,7 +373,7 @@ TEST(LinkPass, CaughtNodesHoldUntilStrainExceedsStick) {
 TEST(LinkPassDeathTest, AssertsOneStickAnchorPerNodeInDebugBuilds) {
     Rope rope{NodeAt(0, 0), NodeAt(0, 12)};
     std::vector<StickAnchor> anchors(3, StickAnchor{});  // In bounds when the assert is off.
-    EXPECT_DEBUG_DEATH(RelaxLinks(rope, Links(10), anchors), "Assertion");
+    EXPECT_DEBUG_DEATH(RelaxLinks(rope, LinkContext(10), anchors), "Assertion");
 }
 
 }  // namespace
