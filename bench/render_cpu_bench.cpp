@@ -18,12 +18,14 @@
 #include "render/raster/coverage_map.h"
 #include "render/raster/cpu_blend.h"
 #include "render/render_rope_cpu.h"
+#include "tests/support/coverage_yardstick.h"
 
 namespace tarsivel {
 namespace {
 
 using host::ImageWorld;
 using host::PixelDepth;
+using testing::AccumulateRopeCoverage;
 
 struct FrameSize {
     const char* name;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <initializer_list>
 #include <new>
-#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -36,22 +36,6 @@ struct CoveragePiece {
     bool narrowRows;
     double inverseDy;
 };
-
-// Calls visit(piece) for every piece of the record in order; a piece without
-// its own widths takes the record's thicknessStart and thicknessEnd.
-template <class Visit>
-void ForEachRopePiece(const RopeRenderData& renderData, Visit visit) {
-    const std::vector<float>& points = renderData.points;
-    const std::vector<float>& widths = renderData.segThickness;
-    const size_t pieces = points.size() / 4;
-    for (size_t j = 0; j < pieces; ++j) {
-        const float thickStart = 2 * j < widths.size() ? widths[2 * j] : renderData.thicknessStart;
-        const float thickEnd =
-            2 * j + 1 < widths.size() ? widths[2 * j + 1] : renderData.thicknessEnd;
-        visit(TaperedPiece{points[4 * j], points[4 * j + 1], points[4 * j + 2], points[4 * j + 3],
-                           thickStart, thickEnd});
-    }
-}
 
 bool AllFinite(std::initializer_list<double> values) {
     return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
@@ -275,11 +259,6 @@ void AccumulateSegmentCoverage(const CoverageMapView& map, const TaperedPiece& d
 void AccumulateSegmentCoverage(float* coverage, int32_t width, int32_t height, float x0, float y0,
                                float x1, float y1, float thickStart, float thickEnd) {
     AccumulateSegmentCoverage({coverage, width, height}, {x0, y0, x1, y1, thickStart, thickEnd});
-}
-
-void AccumulateRopeCoverage(const CoverageMapView& map, const RopeRenderData& renderData) {
-    ForEachRopePiece(renderData,
-                     [&](const TaperedPiece& piece) { AccumulateSegmentCoverage(map, piece); });
 }
 
 bool CoverageTiles::Reset(int32_t width, int32_t height) {

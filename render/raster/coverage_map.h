@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "rope_render_data.h"
 
@@ -44,9 +45,21 @@ void AccumulateSegmentCoverage(const CoverageMapView& map, const TaperedPiece& p
 void AccumulateSegmentCoverage(float* coverage, int32_t width, int32_t height, float x0, float y0,
                                float x1, float y1, float thickStart, float thickEnd);
 
-// Every piece of the record in order; a piece without its own widths takes
-// the record's thicknessStart and thicknessEnd.
-void AccumulateRopeCoverage(const CoverageMapView& map, const RopeRenderData& renderData);
+// Calls visit(piece) for every piece of the record in order; a piece without
+// its own widths takes the record's thicknessStart and thicknessEnd.
+template <class Visit>
+void ForEachRopePiece(const RopeRenderData& renderData, Visit visit) {
+    const std::vector<float>& points = renderData.points;
+    const std::vector<float>& widths = renderData.segThickness;
+    const size_t pieces = points.size() / 4;
+    for (size_t j = 0; j < pieces; ++j) {
+        const float thickStart = 2 * j < widths.size() ? widths[2 * j] : renderData.thicknessStart;
+        const float thickEnd =
+            2 * j + 1 < widths.size() ? widths[2 * j + 1] : renderData.thicknessEnd;
+        visit(TaperedPiece{points[4 * j], points[4 * j + 1], points[4 * j + 2], points[4 * j + 3],
+                           thickStart, thickEnd});
+    }
+}
 
 // The rope's coverage map kept in 32 × 32 tiles that exist only where some
 // piece reached: a rope covers a few per cent of a frame, so only those tiles

@@ -12,6 +12,7 @@
 #include "support/world_record.h"
 #include "tests/render/failing_allocation.h"
 #include "tests/render/render_test_support.h"
+#include "tests/support/coverage_yardstick.h"
 
 namespace tarsivel {
 namespace {
@@ -20,6 +21,7 @@ using host::CommandResult;
 using host::CommandSettings;
 using host::EffectInstance;
 using host::HostCall;
+using testing::AccumulateRopeCoverage;
 using testing::AddNode;
 using testing::AddPiece;
 using testing::ImageWorld;

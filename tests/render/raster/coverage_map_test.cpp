@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/render/render_test_support.h"
+#include "tests/support/coverage_yardstick.h"
 
 namespace tarsivel {
 namespace {
@@ -131,7 +132,7 @@ TEST_F(CoverageMapTest, RopePiecesWithoutTheirOwnWidthsTakeTheRecordsThicknesses
     record.segThickness = {1, 1, 3};  // the second piece lacks its end width
     record.thicknessStart = 99;
     record.thicknessEnd = 5;
-    AccumulateRopeCoverage({map.data(), kWidth, kHeight}, record);
+    testing::AccumulateRopeCoverage({map.data(), kWidth, kHeight}, record);
     EXPECT_EQ(At(20, 4), 0.0f);   // first piece: width 1 to its end
     EXPECT_EQ(At(20, 12), 1.0f);  // second piece ends with width 5
     EXPECT_EQ(At(2, 12), 0.0f);   // and starts with width 3, not 99

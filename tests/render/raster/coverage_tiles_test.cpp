@@ -15,10 +15,12 @@
 #include "render/raster/coverage_map.h"
 #include "render/raster/cpu_blend.h"
 #include "tests/render/render_test_support.h"
+#include "tests/support/coverage_yardstick.h"
 
 namespace tarsivel {
 namespace {
 
+using testing::AccumulateRopeCoverage;
 using testing::AddPiece;
 
 // The loop as first written: every pixel of the clipped bounding box, every
